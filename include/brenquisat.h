@@ -1,0 +1,48 @@
+/*
+ * Brenquisat: the master level of a host's DirectSound output.
+ *
+ * Volumes are in hundredths of a decibel: 0 is full level, -10000 is silence.
+ * Values outside that range are passed on unchanged; the platform refuses them
+ * and the call reports 0 / false.  The device opens on the first call that needs
+ * it and stays open until ReleaseDS or unload; unloading the library with the
+ * device open sets full level back.
+ *
+ * Calls must come from one thread at a time: the library takes no lock.
+ */
+#ifndef BRENQUISAT_H
+#define BRENQUISAT_H
+
+#ifndef __cplusplus
+#include <stdbool.h>
+#endif
+
+#ifdef BRENQUISAT_BUILD
+#define BRENQUISAT_API
+#else
+#define BRENQUISAT_API __declspec(dllimport)
+#endif
+
+#ifdef __cplusplus
+extern "C" {
+#endif
+
+/* Opens the default playback device; 1 if it is open, 0 if opening failed. */
+BRENQUISAT_API int __cdecl InitDS(void);
+
+/* Closes the device without touching the level. */
+BRENQUISAT_API void __cdecl ReleaseDS(void);
+
+/* Sets the master level; 1 if the platform accepted it, 0 otherwise. */
+BRENQUISAT_API int __cdecl SetDSVolume(int volume);
+
+/* Sets -10000 (silence); true if accepted.  Only the low byte of the result is defined. */
+BRENQUISAT_API bool __cdecl MuteDS(void);
+
+/* Sets 0 (full level), whatever was set before MuteDS; true if accepted. */
+BRENQUISAT_API bool __cdecl UnmuteDS(void);
+
+#ifdef __cplusplus
+}
+#endif
+
+#endif /* BRENQUISAT_H */

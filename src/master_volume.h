@@ -1,0 +1,8 @@
+// Setting the level of the device's primary buffer.
+#pragma once
+
+#include <windows.h>
+
+// Applies a volume in hundredths of a decibel, unchanged, opening the device if
+// needed; true if the primary buffer accepted it.
+bool ApplyDSVolume(LONG volume);
