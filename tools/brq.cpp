@@ -1,0 +1,176 @@
+// brq: drives Brenquisat.dll from the command line, one process for all commands,
+// so the device stays open between them.
+#include "brenquisat_exports.h"
+
+#include <windows.h>
+
+#include <climits>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+
+namespace {
+
+const char kHelp[] =
+    "usage: brq COMMAND...\n"
+    "\n"
+    "Loads Brenquisat.dll from brq's own folder and runs the commands in order:\n"
+    "  init      InitDS: open the default playback device\n"
+    "  release   ReleaseDS: close it, leaving the level as it is\n"
+    "  set N     SetDSVolume(N): set the master level\n"
+    "  mute      MuteDS: set -10000\n"
+    "  unmute    UnmuteDS: set 0\n"
+    "  wait MS   pause for MS milliseconds\n"
+    "\n"
+    "Levels are whole hundredths of a decibel: 0 is full level, -10000 silence.\n"
+    "Values outside that range are passed on and refused by the platform.\n"
+    "Volume calls open the device themselves when it is closed.\n"
+    "\n"
+    "Exit status: 0 when every call succeeded, 1 when one returned 0/false\n"
+    "or the library could not be loaded, 2 for a usage error.\n";
+
+enum class Op { Init, Release, Set, Mute, Unmute, Wait };
+
+struct Command {
+    Op op;
+    long long value;
+};
+
+int UsageError(const char* fmt, const char* what)
+{
+    std::fprintf(stderr, "brq: ");
+    std::fprintf(stderr, fmt, what);
+    std::fprintf(stderr, "\nTry 'brq --help'.\n");
+    return 2;
+}
+
+// Whole decimal number within [low, high], nothing else around it.
+bool ParseNumber(const char* text, long long low, long long high, long long* out)
+{
+    const char* digits = (*text == '-' || *text == '+') ? text + 1 : text;
+    if (*digits < '0' || *digits > '9' || std::strlen(digits) > 18)
+        return false;
+    char* end = nullptr;
+    long long value = std::strtoll(text, &end, 10);
+    if (*end != '\0' || value < low || value > high)
+        return false;
+    *out = value;
+    return true;
+}
+
+// Parses every command before any is run, so bad input calls no export.
+int Parse(int argc, char** argv, Command* commands)
+{
+    int count = 0;
+    for (int i = 1; i < argc; ++i) {
+        const char* word = argv[i];
+        Command command = {Op::Init, 0};
+        if (!std::strcmp(word, "init")) {
+            command.op = Op::Init;
+        } else if (!std::strcmp(word, "release")) {
+            command.op = Op::Release;
+        } else if (!std::strcmp(word, "mute")) {
+            command.op = Op::Mute;
+        } else if (!std::strcmp(word, "unmute")) {
+            command.op = Op::Unmute;
+        } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
+            bool isSet = word[0] == 's';
+            command.op = isSet ? Op::Set : Op::Wait;
+            if (i + 1 >= argc)
+                return -UsageError("'%s' needs a number", word);
+            const char* arg = argv[++i];
+            bool ok = isSet ? ParseNumber(arg, INT_MIN, INT_MAX, &command.value)
+                            : ParseNumber(arg, 0, INT_MAX, &command.value);
+            if (!ok)
+                return -UsageError(isSet ? "'%s' is not a whole number in the 32-bit range"
+                                         : "'%s' is not a whole number of milliseconds, 0 or more",
+                                   arg);
+        } else {
+            return -UsageError("unknown command '%s'", word);
+        }
+        commands[count++] = command;
+    }
+    return count;
+}
+
+HMODULE LoadBesideSelf()
+{
+    wchar_t path[MAX_PATH + 32];
+    DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return nullptr;
+    wchar_t* slash = wcsrchr(path, L'\\');
+    wcscpy(slash ? slash + 1 : path, L"Brenquisat.dll");
+    return LoadLibraryW(path);
+}
+
+// Runs one command, prints its line and says whether it succeeded.
+bool Run(const BrenquisatExports& e, const Command& c)
+{
+    bool ok = true;
+    switch (c.op) {
+    case Op::Init:
+        ok = e.InitDS() == 1;
+        std::printf("InitDS() -> %d\n", ok ? 1 : 0);
+        break;
+    case Op::Release:
+        e.ReleaseDS();
+        std::printf("ReleaseDS()\n");
+        break;
+    case Op::Set: {
+        int result = e.SetDSVolume(static_cast<int>(c.value));
+        ok = result == 1;
+        std::printf("SetDSVolume(%d) -> %d\n", static_cast<int>(c.value), result);
+        break;
+    }
+    case Op::Mute:
+        ok = e.MuteDS();
+        std::printf("MuteDS() -> %s\n", ok ? "true" : "false");
+        break;
+    case Op::Unmute:
+        ok = e.UnmuteDS();
+        std::printf("UnmuteDS() -> %s\n", ok ? "true" : "false");
+        break;
+    case Op::Wait:
+        Sleep(static_cast<DWORD>(c.value));
+        std::printf("wait %lld ms\n", c.value);
+        break;
+    }
+    std::fflush(stdout);
+    return ok;
+}
+
+} // namespace
+
+int main(int argc, char** argv)
+{
+    if (argc == 2 && (!std::strcmp(argv[1], "--help") || !std::strcmp(argv[1], "-h"))) {
+        std::fputs(kHelp, stdout);
+        return 0;
+    }
+    if (argc < 2)
+        return UsageError("%s", "no command given");
+
+    Command* commands = static_cast<Command*>(std::calloc(argc, sizeof(Command)));
+    if (!commands)
+        return 1;
+    int count = Parse(argc, argv, commands);
+    if (count < 0)
+        return -count;
+
+    HMODULE library = LoadBesideSelf();
+    BrenquisatExports exports;
+    if (!library || !BindBrenquisat(library, &exports)) {
+        std::fprintf(stderr, "brq: cannot load Brenquisat.dll from brq's folder (error %lu)\n",
+                     GetLastError());
+        return 1;
+    }
+
+    bool allOk = true;
+    for (int i = 0; i < count; ++i)
+        allOk = Run(exports, commands[i]) && allOk;
+
+    FreeLibrary(library);
+    std::free(commands);
+    return allOk ? 0 : 1;
+}
