@@ -1,0 +1,293 @@
+// A recording, fault-injecting dsound.dll.  It keeps the platform's contract as
+// the library relies on it: failed creations leave the out handle empty, only a
+// buffer with DSBCAPS_CTRLVOLUME takes a volume, and only within
+// [DSBVOLUME_MIN, DSBVOLUME_MAX].  Objects are never freed, so a call on a
+// released one is logged instead of crashing.
+//
+// With STANDIN_LOG set, every line is appended to that file as well, for calls
+// made while a process ends; STANDIN_FAULTS sets the steps to fail at load.
+#define STANDIN_BUILD
+#include "standin_dsound.h"
+
+#include <windows.h>
+#include <dsound.h>
+
+#include <cstdarg>
+#include <cstdio>
+#include <cstring>
+#include <string>
+
+namespace {
+
+enum Fault { kCreate = 1, kCoop = 2, kBuffer = 4, kVolume = 8, kPlay = 16, kStop = 32 };
+
+CRITICAL_SECTION g_lock;
+std::string g_log;
+unsigned g_faults;
+int g_live;
+char g_logPath[MAX_PATH];
+
+unsigned ParseFaults(const char* text)
+{
+    static const struct { const char* name; Fault fault; } kNames[] = {
+        {"create", kCreate}, {"coop", kCoop}, {"buffer", kBuffer},
+        {"volume", kVolume}, {"play", kPlay}, {"stop", kStop}};
+    unsigned faults = 0;
+    for (const auto& n : kNames)
+        if (text && std::strstr(text, n.name))
+            faults |= n.fault;
+    return faults;
+}
+
+void Log(const char* fmt, ...)
+{
+    char line[512];
+    va_list args;
+    va_start(args, fmt);
+    std::vsnprintf(line, sizeof(line), fmt, args);
+    va_end(args);
+    EnterCriticalSection(&g_lock);
+    g_log += line;
+    g_log += '\n';
+    if (g_logPath[0]) {
+        if (FILE* f = std::fopen(g_logPath, "a")) {
+            std::fprintf(f, "%s\n", line);
+            std::fclose(f);
+        }
+    }
+    LeaveCriticalSection(&g_lock);
+}
+
+const char* Name(HRESULT hr)
+{
+    switch (hr) {
+    case DS_OK: return "DS_OK";
+    case DSERR_GENERIC: return "DSERR_GENERIC";
+    case DSERR_NODRIVER: return "DSERR_NODRIVER";
+    case DSERR_INVALIDPARAM: return "DSERR_INVALIDPARAM";
+    case DSERR_CONTROLUNAVAIL: return "DSERR_CONTROLUNAVAIL";
+    default: return "?";
+    }
+}
+
+HRESULT Result(Fault fault)
+{
+    return (g_faults & fault) ? DSERR_GENERIC : DS_OK;
+}
+
+const char* Pointer(const void* p)
+{
+    return p ? "ptr" : "NULL";
+}
+
+// Reference counting shared by both kinds of object.
+struct Counted {
+    LONG refs = 1;
+
+    Counted() { ++g_live; }
+
+    bool Alive(const char* iface, const char* method)
+    {
+        if (refs > 0)
+            return true;
+        Log("! %s::%s called after the last Release", iface, method);
+        return false;
+    }
+
+    ULONG Add(const char* iface)
+    {
+        if (!Alive(iface, "AddRef"))
+            return 0;
+        Log("%s::AddRef() = %ld", iface, refs + 1);
+        return ++refs;
+    }
+
+    ULONG Drop(const char* iface)
+    {
+        if (!Alive(iface, "Release"))
+            return 0;
+        if (--refs == 0)
+            --g_live;
+        Log("%s::Release() = %ld", iface, refs);
+        return refs;
+    }
+};
+
+#define UNEXPECTED(iface, method)                                                      \
+    do {                                                                                \
+        Log("! %s::%s is not used by the library", iface, method);                     \
+        return DSERR_GENERIC;                                                           \
+    } while (0)
+
+class Buffer final : public IDirectSoundBuffer, Counted {
+public:
+    explicit Buffer(DWORD flags) : flags_(flags) {}
+
+    STDMETHODIMP QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        UNEXPECTED("IDirectSoundBuffer", "QueryInterface");
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return Add("IDirectSoundBuffer"); }
+    STDMETHODIMP_(ULONG) Release() override { return Drop("IDirectSoundBuffer"); }
+
+    STDMETHODIMP SetVolume(LONG volume) override
+    {
+        if (!Alive("IDirectSoundBuffer", "SetVolume"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kVolume);
+        if (!(flags_ & DSBCAPS_CTRLVOLUME))
+            hr = DSERR_CONTROLUNAVAIL;
+        else if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX)
+            hr = DSERR_INVALIDPARAM;
+        Log("IDirectSoundBuffer::SetVolume(%ld) = %s", volume, Name(hr));
+        return hr;
+    }
+    STDMETHODIMP Play(DWORD reserved, DWORD priority, DWORD flags) override
+    {
+        if (!Alive("IDirectSoundBuffer", "Play"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kPlay);
+        Log("IDirectSoundBuffer::Play(%lu, %lu, %s) = %s", reserved, priority,
+            flags == DSBPLAY_LOOPING ? "DSBPLAY_LOOPING" : "other flags", Name(hr));
+        return hr;
+    }
+    STDMETHODIMP Stop() override
+    {
+        if (!Alive("IDirectSoundBuffer", "Stop"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kStop);
+        Log("IDirectSoundBuffer::Stop() = %s", Name(hr));
+        return hr;
+    }
+
+    STDMETHODIMP GetCaps(LPDSBCAPS) override { UNEXPECTED("IDirectSoundBuffer", "GetCaps"); }
+    STDMETHODIMP GetCurrentPosition(LPDWORD, LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetCurrentPosition"); }
+    STDMETHODIMP GetFormat(LPWAVEFORMATEX, DWORD, LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetFormat"); }
+    STDMETHODIMP GetVolume(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetVolume"); }
+    STDMETHODIMP GetPan(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetPan"); }
+    STDMETHODIMP GetFrequency(LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetFrequency"); }
+    STDMETHODIMP GetStatus(LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetStatus"); }
+    STDMETHODIMP Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override { UNEXPECTED("IDirectSoundBuffer", "Initialize"); }
+    STDMETHODIMP Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override { UNEXPECTED("IDirectSoundBuffer", "Lock"); }
+    STDMETHODIMP SetCurrentPosition(DWORD) override { UNEXPECTED("IDirectSoundBuffer", "SetCurrentPosition"); }
+    STDMETHODIMP SetFormat(LPCWAVEFORMATEX) override { UNEXPECTED("IDirectSoundBuffer", "SetFormat"); }
+    STDMETHODIMP SetPan(LONG) override { UNEXPECTED("IDirectSoundBuffer", "SetPan"); }
+    STDMETHODIMP SetFrequency(DWORD) override { UNEXPECTED("IDirectSoundBuffer", "SetFrequency"); }
+    STDMETHODIMP Unlock(LPVOID, DWORD, LPVOID, DWORD) override { UNEXPECTED("IDirectSoundBuffer", "Unlock"); }
+    STDMETHODIMP Restore() override { UNEXPECTED("IDirectSoundBuffer", "Restore"); }
+
+private:
+    DWORD flags_;
+};
+
+class Device final : public IDirectSound8, Counted {
+public:
+    STDMETHODIMP QueryInterface(REFIID, void** out) override
+    {
+        *out = nullptr;
+        UNEXPECTED("IDirectSound8", "QueryInterface");
+    }
+    STDMETHODIMP_(ULONG) AddRef() override { return Add("IDirectSound8"); }
+    STDMETHODIMP_(ULONG) Release() override { return Drop("IDirectSound8"); }
+
+    STDMETHODIMP SetCooperativeLevel(HWND window, DWORD level) override
+    {
+        if (!Alive("IDirectSound8", "SetCooperativeLevel"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kCoop);
+        char windowName[32];
+        if (window == GetDesktopWindow())
+            std::strcpy(windowName, "desktop");
+        else
+            std::snprintf(windowName, sizeof(windowName), "%p", static_cast<void*>(window));
+        Log("IDirectSound8::SetCooperativeLevel(%s, %s) = %s", windowName,
+            level == DSSCL_NORMAL ? "DSSCL_NORMAL" : "other level", Name(hr));
+        return hr;
+    }
+
+    STDMETHODIMP CreateSoundBuffer(LPCDSBUFFERDESC desc, LPDIRECTSOUNDBUFFER* out,
+                                   LPUNKNOWN outer) override
+    {
+        if (!Alive("IDirectSound8", "CreateSoundBuffer"))
+            return DSERR_GENERIC;
+        *out = nullptr;
+        HRESULT hr = Result(kBuffer);
+        if (desc->dwSize != sizeof(DSBUFFERDESC) || outer)
+            hr = DSERR_INVALIDPARAM;
+        Log("IDirectSound8::CreateSoundBuffer({%lu, 0x%lx, %lu, %lu, %s, %s}, %s) = %s",
+            desc->dwSize, desc->dwFlags, desc->dwBufferBytes, desc->dwReserved,
+            Pointer(desc->lpwfxFormat),
+            IsEqualGUID(desc->guid3DAlgorithm, GUID_NULL) ? "GUID_NULL" : "other GUID",
+            Pointer(outer), Name(hr));
+        if (SUCCEEDED(hr))
+            *out = new Buffer(desc->dwFlags);
+        return hr;
+    }
+
+    STDMETHODIMP GetCaps(LPDSCAPS) override { UNEXPECTED("IDirectSound8", "GetCaps"); }
+    STDMETHODIMP DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER*) override { UNEXPECTED("IDirectSound8", "DuplicateSoundBuffer"); }
+    STDMETHODIMP Compact() override { UNEXPECTED("IDirectSound8", "Compact"); }
+    STDMETHODIMP GetSpeakerConfig(LPDWORD) override { UNEXPECTED("IDirectSound8", "GetSpeakerConfig"); }
+    STDMETHODIMP SetSpeakerConfig(DWORD) override { UNEXPECTED("IDirectSound8", "SetSpeakerConfig"); }
+    STDMETHODIMP Initialize(LPCGUID) override { UNEXPECTED("IDirectSound8", "Initialize"); }
+    STDMETHODIMP VerifyCertification(LPDWORD) override { UNEXPECTED("IDirectSound8", "VerifyCertification"); }
+};
+
+} // namespace
+
+extern "C" __declspec(dllexport) HRESULT WINAPI DirectSoundCreate8(LPCGUID device,
+                                                                    LPDIRECTSOUND8* out,
+                                                                    LPUNKNOWN outer)
+{
+    *out = nullptr;
+    HRESULT hr = (g_faults & kCreate) ? DSERR_NODRIVER : DS_OK;
+    if (outer)
+        hr = DSERR_INVALIDPARAM;
+    Log("DirectSoundCreate8(%s, %s) = %s", Pointer(device), Pointer(outer), Name(hr));
+    if (SUCCEEDED(hr))
+        *out = new Device;
+    return hr;
+}
+
+STANDIN_API void __cdecl StandinReset(const char* faults)
+{
+    EnterCriticalSection(&g_lock);
+    g_log.clear();
+    g_live = 0;
+    g_faults = ParseFaults(faults);
+    LeaveCriticalSection(&g_lock);
+}
+
+STANDIN_API void __cdecl StandinSetFaults(const char* faults)
+{
+    g_faults = ParseFaults(faults);
+}
+
+STANDIN_API const char* __cdecl StandinLog(void)
+{
+    // A copy: a release thread may still be appending to the log.
+    static std::string snapshot;
+    EnterCriticalSection(&g_lock);
+    snapshot = g_log;
+    LeaveCriticalSection(&g_lock);
+    return snapshot.c_str();
+}
+
+STANDIN_API int __cdecl StandinLiveObjects(void)
+{
+    return g_live;
+}
+
+BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID)
+{
+    if (reason == DLL_PROCESS_ATTACH) {
+        InitializeCriticalSection(&g_lock);
+        if (!GetEnvironmentVariableA("STANDIN_LOG", g_logPath, sizeof(g_logPath)))
+            g_logPath[0] = '\0';
+        char faults[128];
+        if (GetEnvironmentVariableA("STANDIN_FAULTS", faults, sizeof(faults)))
+            g_faults = ParseFaults(faults);
+    }
+    return TRUE;
+}

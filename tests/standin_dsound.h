@@ -1,0 +1,20 @@
+// Control interface of the stand-in dsound.dll that the tests load in place of the
+// platform's: it records every call it receives and fails the steps it is told to.
+#pragma once
+
+#ifdef STANDIN_BUILD
+#define STANDIN_API extern "C" __declspec(dllexport)
+#else
+#define STANDIN_API extern "C" __declspec(dllimport)
+#endif
+
+// Forgets the log and the objects, and sets the steps to fail: a comma-separated
+// list of create, coop, buffer, volume, play, stop (empty for none).
+STANDIN_API void __cdecl StandinReset(const char* faults);
+// Changes the steps to fail, keeping the log and the objects.
+STANDIN_API void __cdecl StandinSetFaults(const char* faults);
+// One line per call, "Interface::Method(arguments) = result".  Misuse of an
+// object (a call after its last release) shows as a line starting with "!".
+STANDIN_API const char* __cdecl StandinLog(void);
+// Objects with references still held.
+STANDIN_API int __cdecl StandinLiveObjects(void);

@@ -1,0 +1,219 @@
+// Drives Brenquisat.dll against the stand-in dsound.dll: for each sequence of
+// export calls, the exact platform calls the library makes and the result of
+// each export.
+#include "check.h"
+#include "standin_dsound.h"
+
+#include <cstdlib>
+
+namespace {
+
+// What the stand-in logs for each platform call, result included.
+#define CREATED "DirectSoundCreate8(NULL, NULL) = DS_OK\n"
+#define CREATE_FAILED "DirectSoundCreate8(NULL, NULL) = DSERR_NODRIVER\n"
+#define COOP(hr) "IDirectSound8::SetCooperativeLevel(desktop, DSSCL_NORMAL) = " hr "\n"
+#define OPENED CREATED COOP("DS_OK")
+#define DEVICE_RELEASED "IDirectSound8::Release() = 0\n"
+#define BUFFER(hr) "IDirectSound8::CreateSoundBuffer({36, 0x81, 0, 0, NULL, GUID_NULL}, NULL) = " hr "\n"
+#define VOLUME(v, hr) "IDirectSoundBuffer::SetVolume(" #v ") = " hr "\n"
+#define PLAY(hr) "IDirectSoundBuffer::Play(0, 0, DSBPLAY_LOOPING) = " hr "\n"
+#define STOP(hr) "IDirectSoundBuffer::Stop() = " hr "\n"
+#define BUFFER_RELEASED "IDirectSoundBuffer::Release() = 0\n"
+#define APPLIED(v) BUFFER("DS_OK") VOLUME(v, "DS_OK") PLAY("DS_OK") STOP("DS_OK") BUFFER_RELEASED
+#define REFUSED(v, hr) BUFFER("DS_OK") VOLUME(v, hr) BUFFER_RELEASED
+
+struct Sequence {
+    const char* name;
+    // Export calls with their expected results; "fail:STEPS" sets the platform
+    // steps to fail from there on; "FreeLibrary" unloads; "Thread" starts and
+    // ends a thread.
+    const char* steps;
+    const char* platformCalls;
+};
+
+const Sequence kSequences[] = {
+    {"InitDS opens the default device at normal level on the desktop window",
+     "InitDS=1", OPENED},
+    {"a second InitDS opens no second device",
+     "InitDS=1 InitDS=1", OPENED},
+    {"InitDS after ReleaseDS opens a new device",
+     "InitDS=1 ReleaseDS InitDS=1", OPENED DEVICE_RELEASED OPENED},
+    {"ReleaseDS on a library never opened, twice, makes no call",
+     "ReleaseDS ReleaseDS", ""},
+    {"a second ReleaseDS makes no call",
+     "InitDS=1 ReleaseDS ReleaseDS", OPENED DEVICE_RELEASED},
+    {"failed device creation is tried again by the next InitDS",
+     "fail:create InitDS=0 InitDS=0 fail: InitDS=1", CREATE_FAILED CREATE_FAILED OPENED},
+    {"refused cooperative level releases the new device at once",
+     "fail:coop InitDS=0 fail: InitDS=1",
+     CREATED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED},
+    {"SetDSVolume on a fresh library opens the device and applies the volume",
+     "SetDSVolume(-2500)=1", OPENED APPLIED(-2500)},
+    {"SetDSVolume after ReleaseDS opens a new device",
+     "SetDSVolume(-2500)=1 ReleaseDS SetDSVolume(-100)=1",
+     OPENED APPLIED(-2500) DEVICE_RELEASED OPENED APPLIED(-100)},
+    {"MuteDS then UnmuteDS, each through a new primary buffer",
+     "MuteDS=1 UnmuteDS=1", OPENED APPLIED(-10000) APPLIED(0)},
+    {"SetDSVolume(0) makes the same calls as UnmuteDS",
+     "SetDSVolume(0)=1 UnmuteDS=1", OPENED APPLIED(0) APPLIED(0)},
+    {"out-of-range volumes are passed unchanged and refused, without play or stop",
+     "SetDSVolume(1)=0 SetDSVolume(-10001)=0 SetDSVolume(2147483647)=0 SetDSVolume(-2147483648)=0",
+     OPENED REFUSED(1, "DSERR_INVALIDPARAM") REFUSED(-10001, "DSERR_INVALIDPARAM")
+     REFUSED(2147483647, "DSERR_INVALIDPARAM") REFUSED(-2147483648, "DSERR_INVALIDPARAM")},
+    {"a volume refused by the platform makes every volume call fail",
+     "fail:volume MuteDS=0 UnmuteDS=0 SetDSVolume(-5)=0",
+     OPENED REFUSED(-10000, "DSERR_GENERIC") REFUSED(0, "DSERR_GENERIC")
+     REFUSED(-5, "DSERR_GENERIC")},
+    {"failed buffer creation keeps the device open for the next call",
+     "fail:buffer MuteDS=0 fail: MuteDS=1", OPENED BUFFER("DSERR_GENERIC") APPLIED(-10000)},
+    {"failing Play and Stop do not change the result",
+     "fail:play,stop SetDSVolume(-300)=1",
+     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") PLAY("DSERR_GENERIC") STOP("DSERR_GENERIC")
+     BUFFER_RELEASED},
+    {"volume calls fail when the device cannot be created, and retry each time",
+     "fail:create MuteDS=0 UnmuteDS=0 SetDSVolume(0)=0",
+     CREATE_FAILED CREATE_FAILED CREATE_FAILED},
+    {"a volume call whose open is refused releases the device and opens again next time",
+     "fail:coop SetDSVolume(-1)=0 fail: SetDSVolume(-1)=1",
+     CREATED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED APPLIED(-1)},
+};
+
+// Calls fn(arg) and returns how many bytes of arguments the callee popped:
+// 0 for the C calling convention, where the caller pops.
+extern "C" int __cdecl BytesPoppedByCallee(void* fn, int arg);
+asm(R"(
+    .text
+    .globl _BytesPoppedByCallee
+_BytesPoppedByCallee:
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    movl  %esp, %esi
+    pushl 12(%ebp)
+    call  *8(%ebp)
+    movl  %esp, %eax
+    subl  %esi, %eax
+    addl  $4, %eax
+    movl  %esi, %esp
+    popl  %esi
+    popl  %ebp
+    ret
+)");
+
+DWORD WINAPI DoNothing(void*)
+{
+    return 0;
+}
+
+bool WaitForNoLiveObjects()
+{
+    // A watchdog, not a timing check: the device may be released on another
+    // thread just after FreeLibrary returns.
+    for (int i = 0; i < 500 && StandinLiveObjects() > 0; ++i)
+        Sleep(10);
+    return StandinLiveObjects() == 0;
+}
+
+// Runs one step; false when it could not be run at all.
+bool RunStep(const Sequence& s, const std::string& step, LoadedBrenquisat* e)
+{
+    std::string name = step.substr(0, step.find_first_of("(="));
+    size_t eq = step.find('=');
+    int expected = eq == std::string::npos ? -1 : std::atoi(step.c_str() + eq + 1);
+
+    if (step.compare(0, 5, "fail:") == 0) {
+        StandinSetFaults(step.c_str() + 5);
+    } else if (name == "FreeLibrary") {
+        ok(FreeLibrary(e->module), "%s: FreeLibrary failed\n", s.name);
+        e->module = nullptr;
+        WaitForNoLiveObjects();
+    } else if (name == "Thread") {
+        HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
+        ok(thread != nullptr, "%s: CreateThread failed\n", s.name);
+        WaitForSingleObject(thread, INFINITE);
+        CloseHandle(thread);
+    } else if (!e->module) {
+        ok(false, "%s: %s after FreeLibrary\n", s.name, step.c_str());
+        return false;
+    } else if (name == "InitDS") {
+        int result = e->InitDS();
+        ok(result == expected, "%s: InitDS() returned %d, expected %d\n", s.name, result, expected);
+    } else if (name == "ReleaseDS") {
+        e->ReleaseDS();
+    } else if (name == "SetDSVolume") {
+        int volume = static_cast<int>(std::strtoll(step.c_str() + name.size() + 1, nullptr, 10));
+        int result = e->SetDSVolume(volume);
+        ok(result == expected, "%s: SetDSVolume(%d) returned %d, expected %d\n", s.name, volume,
+           result, expected);
+    } else if (name == "MuteDS" || name == "UnmuteDS") {
+        bool result = name == "MuteDS" ? e->MuteDS() : e->UnmuteDS();
+        ok(result == (expected != 0), "%s: %s() returned %d, expected %d\n", s.name, name.c_str(),
+           result, expected);
+    } else {
+        ok(false, "%s: unknown step %s\n", s.name, step.c_str());
+        return false;
+    }
+    return true;
+}
+
+void RunSequence(const Sequence& s)
+{
+    StandinReset("");
+    LoadedBrenquisat e;
+    if (!LoadBrenquisat(&e)) {
+        ok(false, "%s: Brenquisat.dll or one of its exports did not load (error %lu)\n", s.name,
+           GetLastError());
+        return;
+    }
+    ok(StandinLog()[0] == '\0', "%s: loading made platform calls:\n%s", s.name, StandinLog());
+
+    std::string steps = s.steps;
+    for (size_t start = 0; start < steps.size();) {
+        size_t end = steps.find(' ', start);
+        if (end == std::string::npos)
+            end = steps.size();
+        if (!RunStep(s, steps.substr(start, end - start), &e))
+            break;
+        start = end + 1;
+    }
+
+    std::string calls = StandinLog();
+    ok(calls == s.platformCalls, "%s: platform calls were\n%s---- expected\n%s----\n", s.name,
+       calls.c_str(), s.platformCalls);
+
+    // Whatever the sequence left open must close with exactly one release each.
+    StandinSetFaults("");
+    if (e.module) {
+        e.ReleaseDS();
+        FreeLibrary(e.module);
+    }
+    ok(WaitForNoLiveObjects(), "%s: %d platform objects still hold references\n", s.name,
+       StandinLiveObjects());
+    ok(!std::strstr(StandinLog(), "! "), "%s: misuse of platform objects:\n%s", s.name,
+       StandinLog());
+}
+
+void CheckCallingConvention()
+{
+    LoadedBrenquisat e;
+    StandinReset("");
+    if (!LoadBrenquisat(&e)) {
+        ok(false, "Brenquisat.dll did not load\n");
+        return;
+    }
+    int popped = BytesPoppedByCallee(reinterpret_cast<void*>(e.SetDSVolume), -2500);
+    ok(popped == 0, "SetDSVolume popped %d bytes: the caller must pop its argument\n", popped);
+    e.ReleaseDS();
+    FreeLibrary(e.module);
+    WaitForNoLiveObjects();
+}
+
+} // namespace
+
+int main()
+{
+    for (const Sequence& s : kSequences)
+        RunSequence(s);
+    CheckCallingConvention();
+    return CheckSummary("standin_sequences");
+}
