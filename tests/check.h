@@ -42,3 +42,33 @@ inline bool LoadBrenquisat(LoadedBrenquisat* e)
     e->module = LoadLibraryA("Brenquisat.dll");
     return e->module && BindBrenquisat(e->module, e);
 }
+
+// The child mode of the test hosts: ends its process with the device open.
+inline int ExitWithDeviceOpen()
+{
+    LoadedBrenquisat e;
+    return LoadBrenquisat(&e) && e.MuteDS() ? 0 : 1;
+}
+
+// Runs this program again with one argument; its exit code, -1 if it could not
+// start, -2 if it had not ended within 30 s (and was ended).
+inline int RunSelf(const char* self, const char* argument)
+{
+    std::string commandLine = std::string("\"") + self + "\" " + argument;
+    STARTUPINFOA startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION child = {};
+    if (!CreateProcessA(nullptr, &commandLine[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &child))
+        return -1;
+    DWORD code = 0;
+    if (WaitForSingleObject(child.hProcess, 30000) != WAIT_OBJECT_0) {
+        TerminateProcess(child.hProcess, 1);
+        code = static_cast<DWORD>(-2);
+    } else {
+        GetExitCodeProcess(child.hProcess, &code);
+    }
+    CloseHandle(child.hThread);
+    CloseHandle(child.hProcess);
+    return static_cast<int>(code);
+}

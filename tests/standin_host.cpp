@@ -76,6 +76,22 @@ const Sequence kSequences[] = {
     {"a volume call whose open is refused releases the device and opens again next time",
      "fail:coop SetDSVolume(-1)=0 fail: SetDSVolume(-1)=1",
      CREATED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED APPLIED(-1)},
+    {"unloading a library that never opened its device makes no call",
+     "FreeLibrary", ""},
+    {"unloading after a failed open makes no further call",
+     "fail:create InitDS=0 FreeLibrary", CREATE_FAILED},
+    {"unloading after MuteDS sets full level back, then releases the device once",
+     "MuteDS=1 FreeLibrary", OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED},
+    {"unloading after ReleaseDS neither reopens nor restores",
+     "MuteDS=1 ReleaseDS FreeLibrary", OPENED APPLIED(-10000) DEVICE_RELEASED},
+    {"unloading releases the device when the restoring buffer is refused",
+     "SetDSVolume(-700)=1 fail:buffer FreeLibrary",
+     OPENED APPLIED(-700) BUFFER("DSERR_GENERIC") DEVICE_RELEASED},
+    {"unloading releases the device when the restoring volume is refused",
+     "SetDSVolume(-700)=1 fail:volume FreeLibrary",
+     OPENED APPLIED(-700) REFUSED(0, "DSERR_GENERIC") DEVICE_RELEASED},
+    {"thread attach and detach make no call, with the device closed or open",
+     "Thread InitDS=1 Thread", OPENED},
 };
 
 // Calls fn(arg) and returns how many bytes of arguments the callee popped:
@@ -208,12 +224,41 @@ void CheckCallingConvention()
     WaitForNoLiveObjects();
 }
 
+// A process that ends with the device open sets full level back and leaves the
+// device to the ending process: no Release, which could wait on stopped threads.
+void CheckProcessExit(const char* self)
+{
+    char logPath[MAX_PATH], dir[MAX_PATH];
+    GetTempPathA(sizeof(dir), dir);
+    GetTempFileNameA(dir, "brq", 0, logPath);
+    SetEnvironmentVariableA("STANDIN_LOG", logPath);
+
+    int code = RunSelf(self, "exit-with-device-open");
+    SetEnvironmentVariableA("STANDIN_LOG", nullptr);
+    ok(code == 0, "the child that exits with the device open ended with %d, expected 0\n", code);
+
+    std::string calls;
+    if (FILE* f = std::fopen(logPath, "r")) {
+        char line[512];
+        while (std::fgets(line, sizeof(line), f))
+            calls += line;
+        std::fclose(f);
+    }
+    DeleteFileA(logPath);
+    const char* expected = OPENED APPLIED(-10000) APPLIED(0);
+    ok(calls == expected, "process exit: platform calls were\n%s---- expected\n%s----\n",
+       calls.c_str(), expected);
+}
+
 } // namespace
 
-int main()
+int main(int argc, char** argv)
 {
+    if (argc > 1 && !std::strcmp(argv[1], "exit-with-device-open"))
+        return ExitWithDeviceOpen();
     for (const Sequence& s : kSequences)
         RunSequence(s);
     CheckCallingConvention();
+    CheckProcessExit(argv[0]);
     return CheckSummary("standin_sequences");
 }
