@@ -1,0 +1,74 @@
+#!/bin/sh
+# brq's command line: results and exit status of real sessions, and bad input
+# refused with a message and exit status 2 before any export is called.
+#   brq_cli.sh WINE_RUN BRQ_EXE NULL_ALSA_CONFIG NO_DEVICE_ALSA_CONFIG
+set -u
+wine_run=$1 brq=$2 null_device=$3 no_device=$4
+failures=0
+out=$(mktemp) err=$(mktemp)
+trap 'rm -rf "$out" "$err" "${alone:-}"' EXIT
+
+# expect CODE STDOUT STDERR ARGS...: exit status and standard output exactly;
+# standard error matching the grep pattern STDERR, empty for '', anything for '*'.
+expect() {
+    code=$1 stdout=$2 stderr=$3
+    shift 3
+    "$wine_run" "$brq" "$@" >"$out" 2>"$err"
+    got=$?
+    sed -i 's/\r$//' "$out" "$err"
+    problem=""
+    [ "$got" -eq "$code" ] || problem="exit status $got, expected $code"
+    [ "$(cat "$out")" = "$stdout" ] || problem="$problem; stdout was '$(cat "$out")', expected '$stdout'"
+    if [ "$stderr" = "*" ]; then
+        :
+    elif [ -n "$stderr" ]; then
+        grep -q -- "$stderr" "$err" || problem="$problem; stderr '$(cat "$err")' lacks '$stderr'"
+    elif [ -s "$err" ]; then
+        problem="$problem; unexpected stderr '$(cat "$err")'"
+    fi
+    if [ -n "$problem" ]; then
+        echo "brq $*: $problem"
+        failures=$((failures + 1))
+    fi
+}
+
+export ALSA_CONFIG_PATH="$null_device"
+expect 0 "InitDS() -> 1
+SetDSVolume(-2500) -> 1
+MuteDS() -> true
+UnmuteDS() -> true
+ReleaseDS()
+wait 5 ms
+SetDSVolume(-1200) -> 1" '' init set -2500 mute unmute release wait 5 set -1200
+expect 1 "SetDSVolume(1) -> 0
+SetDSVolume(-10000) -> 1" '' set 1 set -10000
+expect 1 "SetDSVolume(-2147483648) -> 0" '' set -2147483648
+expect 0 "SetDSVolume(0) -> 1" '' set +0
+
+# Bad input: nothing printed on stdout, so no export was called.
+expect 2 "" "no command given"
+expect 2 "" "unknown command 'frobnicate'" init frobnicate
+expect 2 "" "'set' needs a number" set
+expect 2 "" "'wait' needs a number" mute wait
+for volume in abc 1.5 0x10 "" " 5" 2147483648 -2147483649 99999999999999999999 -; do
+    expect 2 "" "'$volume' is not a whole number in the 32-bit range" set -2500 set "$volume"
+done
+expect 2 "" "'-1' is not a whole number of milliseconds" wait -1
+expect 2 "" "'soon' is not a whole number of milliseconds" wait soon
+
+"$wine_run" "$brq" --help >"$out" 2>&1
+[ $? -eq 0 ] && grep -q "usage: brq" "$out" && grep -q -- "-10000 silence" "$out" ||
+    { echo "brq --help: no help text with the volume scale"; failures=$((failures + 1)); }
+
+export ALSA_CONFIG_PATH="$no_device"
+expect 1 "InitDS() -> 0
+MuteDS() -> false" '*' init mute
+
+# Without Brenquisat.dll beside it.
+alone=$(mktemp -d)
+cp "$brq" "$alone/"
+brq="$alone/$(basename "$brq")"
+expect 1 "" "cannot load Brenquisat.dll" init
+
+echo "brq_cli: $failures failed"
+[ "$failures" -eq 0 ]
