@@ -3,8 +3,7 @@
 //   wine_dsound_host no-device     there is no audio device at all
 //   wine_dsound_host unload        null device; unloading with the device open
 #include "check.h"
-
-#include <tlhelp32.h>
+#include "process_counts.h"
 
 namespace {
 
@@ -84,29 +83,6 @@ long long FreeLibraryWatched(HMODULE module)
     return (end.QuadPart - start.QuadPart) * 1000000 / frequency.QuadPart;
 }
 
-int ThreadCount()
-{
-    HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPTHREAD, 0);
-    THREADENTRY32 entry = {};
-    entry.dwSize = sizeof(entry);
-    int count = 0;
-    for (BOOL more = Thread32First(snapshot, &entry); more; more = Thread32Next(snapshot, &entry))
-        count += entry.th32OwnerProcessID == GetCurrentProcessId();
-    CloseHandle(snapshot);
-    return count;
-}
-
-// The device is released on a thread that ends just after FreeLibrary returns.
-int ThreadCountSettledAt(int expected)
-{
-    int count = ThreadCount();
-    for (int i = 0; i < 500 && count > expected; ++i) {
-        Sleep(10);
-        count = ThreadCount();
-    }
-    return count;
-}
-
 void LoadMuteUnload(long long* microseconds)
 {
     LoadedBrenquisat e;
@@ -122,6 +98,7 @@ void Unloading(const char* self)
     int threadsAtStart = ThreadCount();
     LoadMuteUnload(&first);
     int threadsAfterFirst = ThreadCountSettledAt(threadsAtStart);
+    int handlesAfterFirst = HandleCount();
 
     long long slowest = 0;
     for (int cycle = 0; cycle < 20; ++cycle) {
@@ -130,12 +107,18 @@ void Unloading(const char* self)
         slowest = microseconds > slowest ? microseconds : slowest;
     }
     int threadsAfterCycles = ThreadCountSettledAt(threadsAfterFirst);
+    int handlesAfterCycles = HandleCount();
     ok(threadsAfterCycles == threadsAfterFirst,
        "CreateToolhelp32Snapshot: %d threads after 20 load, mute, unload cycles, %d before\n",
        threadsAfterCycles, threadsAfterFirst);
+    ok(handlesAfterCycles == handlesAfterFirst,
+       "%d handles after 20 load, mute, unload cycles, %d before\n", handlesAfterCycles,
+       handlesAfterFirst);
     std::printf("FreeLibrary with the device open: %lld us the first time, at most %lld us "
-                "over 20 cycles; threads %d at start, %d after the first cycle, %d after 20\n",
-                first, slowest, threadsAtStart, threadsAfterFirst, threadsAfterCycles);
+                "over 20 cycles; threads %d at start, %d after the first cycle, %d after 20; "
+                "handles %d after the first cycle, %d after 20\n",
+                first, slowest, threadsAtStart, threadsAfterFirst, threadsAfterCycles,
+                handlesAfterFirst, handlesAfterCycles);
 
     // The hang at process exit was intermittent: several children, each must end.
     for (int child = 0; child < 8; ++child) {
