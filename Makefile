@@ -23,9 +23,13 @@ dist: build
 	@cmake --build --preset release --target dist
 	@echo "dist: $$(ls $(DIST) | tr '\n' ' ')"
 
-# A session on Wine's DirectSound with a null audio device.
+# A session on Wine's DirectSound with a null audio device: open, set a level,
+# mute, unmute, close, and reopen by setting a level.
+DEMO_SESSION := init set -2500 mute wait 200 unmute release set -1200
+
 demo: dist
-	@$(NULL_DEVICE) $(BUILD)/wine-run $(DIST)/brq.exe init set -2500 mute unmute release set -1200
+	@echo "brq $(DEMO_SESSION)"
+	@$(NULL_DEVICE) $(BUILD)/wine-run $(DIST)/brq.exe $(DEMO_SESSION)
 
 bench: build
 	@$(NULL_DEVICE) $(BUILD)/wine-run $(BUILD)/bin/brq_bench.exe
