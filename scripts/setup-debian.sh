@@ -1,12 +1,12 @@
 #!/bin/sh
 # Installs what building and running Brenquisat needs on Debian 12, if missing:
-# the MinGW-w64 cross-compiler, CMake, 32-bit Wine, the LLVM import-library tools
-# and zip.
+# the MinGW-w64 cross-compiler, CMake, 32-bit Wine and the LLVM import-library
+# tools.
 set -eu
 
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
-for package in cmake zip g++-mingw-w64-i686 wine wine32:i386 llvm-14 lld-14; do
+for package in cmake g++-mingw-w64-i686 wine wine32:i386 llvm-14 lld-14; do
     need "$package"
 done
 [ -z "$missing" ] && exit 0
