@@ -8,6 +8,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <vector>
 
 namespace {
 
@@ -36,12 +37,12 @@ struct Command {
     long long value;
 };
 
-int UsageError(const char* fmt, const char* what)
+bool UsageError(const char* fmt, const char* what)
 {
     std::fprintf(stderr, "brq: ");
     std::fprintf(stderr, fmt, what);
     std::fprintf(stderr, "\nTry 'brq --help'.\n");
-    return 2;
+    return false;
 }
 
 // Whole decimal number within [low, high], nothing else around it.
@@ -58,10 +59,10 @@ bool ParseNumber(const char* text, long long low, long long high, long long* out
     return true;
 }
 
-// Parses every command before any is run, so bad input calls no export.
-int Parse(int argc, char** argv, Command* commands)
+// Parses every command before any is run, so bad input calls no export; false
+// (with the message printed) for a usage error.
+bool Parse(int argc, char** argv, std::vector<Command>* commands)
 {
-    int count = 0;
     for (int i = 1; i < argc; ++i) {
         const char* word = argv[i];
         Command command = {Op::Init, 0};
@@ -77,20 +78,20 @@ int Parse(int argc, char** argv, Command* commands)
             bool isSet = word[0] == 's';
             command.op = isSet ? Op::Set : Op::Wait;
             if (i + 1 >= argc)
-                return -UsageError("'%s' needs a number", word);
+                return UsageError("'%s' needs a number", word);
             const char* arg = argv[++i];
             bool ok = isSet ? ParseNumber(arg, INT_MIN, INT_MAX, &command.value)
                             : ParseNumber(arg, 0, INT_MAX, &command.value);
             if (!ok)
-                return -UsageError(isSet ? "'%s' is not a whole number in the 32-bit range"
+                return UsageError(isSet ? "'%s' is not a whole number in the 32-bit range"
                                          : "'%s' is not a whole number of milliseconds, 0 or more",
                                    arg);
         } else {
-            return -UsageError("unknown command '%s'", word);
+            return UsageError("unknown command '%s'", word);
         }
-        commands[count++] = command;
+        commands->push_back(command);
     }
-    return count;
+    return true;
 }
 
 HMODULE LoadBesideSelf()
@@ -109,10 +110,12 @@ bool Run(const BrenquisatExports& e, const Command& c)
 {
     bool ok = true;
     switch (c.op) {
-    case Op::Init:
-        ok = e.InitDS() == 1;
-        std::printf("InitDS() -> %d\n", ok ? 1 : 0);
+    case Op::Init: {
+        int result = e.InitDS();
+        ok = result == 1;
+        std::printf("InitDS() -> %d\n", result);
         break;
+    }
     case Op::Release:
         e.ReleaseDS();
         std::printf("ReleaseDS()\n");
@@ -148,15 +151,13 @@ int main(int argc, char** argv)
         std::fputs(kHelp, stdout);
         return 0;
     }
-    if (argc < 2)
-        return UsageError("%s", "no command given");
-
-    Command* commands = static_cast<Command*>(std::calloc(argc, sizeof(Command)));
-    if (!commands)
-        return 1;
-    int count = Parse(argc, argv, commands);
-    if (count < 0)
-        return -count;
+    if (argc < 2) {
+        UsageError("%s", "no command given");
+        return 2;
+    }
+    std::vector<Command> commands;
+    if (!Parse(argc, argv, &commands))
+        return 2;
 
     HMODULE library = LoadBesideSelf();
     BrenquisatExports exports;
@@ -167,10 +168,9 @@ int main(int argc, char** argv)
     }
 
     bool allOk = true;
-    for (int i = 0; i < count; ++i)
-        allOk = Run(exports, commands[i]) && allOk;
+    for (const Command& command : commands)
+        allOk = Run(exports, command) && allOk;
 
     FreeLibrary(library);
-    std::free(commands);
     return allOk ? 0 : 1;
 }
