@@ -8,7 +8,6 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
-#include <vector>
 
 namespace {
 
@@ -37,12 +36,12 @@ struct Command {
     long long value;
 };
 
-bool UsageError(const char* fmt, const char* what)
+int UsageError(const char* fmt, const char* what)
 {
     std::fprintf(stderr, "brq: ");
     std::fprintf(stderr, fmt, what);
     std::fprintf(stderr, "\nTry 'brq --help'.\n");
-    return false;
+    return 0;
 }
 
 // Whole decimal number within [low, high], nothing else around it.
@@ -59,39 +58,36 @@ bool ParseNumber(const char* text, long long low, long long high, long long* out
     return true;
 }
 
-// Parses every command before any is run, so bad input calls no export; false
+// Parses the command at argv[i] into *command; the index of the next one, or 0
 // (with the message printed) for a usage error.
-bool Parse(int argc, char** argv, std::vector<Command>* commands)
+int ParseCommand(int argc, char** argv, int i, Command* command)
 {
-    for (int i = 1; i < argc; ++i) {
-        const char* word = argv[i];
-        Command command = {Op::Init, 0};
-        if (!std::strcmp(word, "init")) {
-            command.op = Op::Init;
-        } else if (!std::strcmp(word, "release")) {
-            command.op = Op::Release;
-        } else if (!std::strcmp(word, "mute")) {
-            command.op = Op::Mute;
-        } else if (!std::strcmp(word, "unmute")) {
-            command.op = Op::Unmute;
-        } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
-            bool isSet = word[0] == 's';
-            command.op = isSet ? Op::Set : Op::Wait;
-            if (i + 1 >= argc)
-                return UsageError("'%s' needs a number", word);
-            const char* arg = argv[++i];
-            bool ok = isSet ? ParseNumber(arg, INT_MIN, INT_MAX, &command.value)
-                            : ParseNumber(arg, 0, INT_MAX, &command.value);
-            if (!ok)
-                return UsageError(isSet ? "'%s' is not a whole number in the 32-bit range"
-                                         : "'%s' is not a whole number of milliseconds, 0 or more",
-                                   arg);
-        } else {
-            return UsageError("unknown command '%s'", word);
-        }
-        commands->push_back(command);
+    const char* word = argv[i];
+    command->value = 0;
+    if (!std::strcmp(word, "init")) {
+        command->op = Op::Init;
+    } else if (!std::strcmp(word, "release")) {
+        command->op = Op::Release;
+    } else if (!std::strcmp(word, "mute")) {
+        command->op = Op::Mute;
+    } else if (!std::strcmp(word, "unmute")) {
+        command->op = Op::Unmute;
+    } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
+        bool isSet = word[0] == 's';
+        command->op = isSet ? Op::Set : Op::Wait;
+        if (i + 1 >= argc)
+            return UsageError("'%s' needs a number", word);
+        const char* arg = argv[++i];
+        bool ok = isSet ? ParseNumber(arg, INT_MIN, INT_MAX, &command->value)
+                        : ParseNumber(arg, 0, INT_MAX, &command->value);
+        if (!ok)
+            return UsageError(isSet ? "'%s' is not a whole number in the 32-bit range"
+                                    : "'%s' is not a whole number of milliseconds, 0 or more",
+                              arg);
+    } else {
+        return UsageError("unknown command '%s'", word);
     }
-    return true;
+    return i + 1;
 }
 
 HMODULE LoadBesideSelf()
@@ -155,9 +151,11 @@ int main(int argc, char** argv)
         UsageError("%s", "no command given");
         return 2;
     }
-    std::vector<Command> commands;
-    if (!Parse(argc, argv, &commands))
-        return 2;
+    // Every command is checked before any runs, so bad input calls no export.
+    Command command = {Op::Init, 0};
+    for (int i = 1; i < argc;)
+        if (!(i = ParseCommand(argc, argv, i, &command)))
+            return 2;
 
     HMODULE library = LoadBesideSelf();
     BrenquisatExports exports;
@@ -168,8 +166,10 @@ int main(int argc, char** argv)
     }
 
     bool allOk = true;
-    for (const Command& command : commands)
+    for (int i = 1; i < argc;) {
+        i = ParseCommand(argc, argv, i, &command);
         allOk = Run(exports, command) && allOk;
+    }
 
     FreeLibrary(library);
     return allOk ? 0 : 1;
