@@ -4,8 +4,9 @@
 // The device's final Release waits for the audio service's worker thread to end,
 // and that thread cannot end while the loader lock is held, as it is for the whole
 // of DllMain.  So the release runs on a thread of its own whose start routine is
-// the device's Release method itself: on 32-bit x86 a COM method has exactly the
-// shape of a thread routine (one pointer argument, stdcall).  The thread starts
+// the device's Release method itself: a COM method has exactly the shape of a
+// thread routine (one pointer argument; stdcall on x86, and x86-64 has only one
+// calling convention).  The thread starts
 // once the loader lock is free, by which time this library may be gone; pinning
 // the module that holds Release keeps every instruction it runs in place.
 static void ReleaseOffLoaderLock(IDirectSound8* device)

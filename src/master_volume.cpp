@@ -3,7 +3,10 @@
 #include "brenquisat.h"
 #include "device_state.h"
 
-static_assert(sizeof(DSBUFFERDESC) == 36, "the DirectSound 7+ buffer description");
+// The DirectSound 7+ buffer description: 36 bytes on x86, 40 on x86-64, where
+// the format pointer is 8 bytes wide and aligned.
+static_assert(sizeof(DSBUFFERDESC) == (sizeof(void*) == 4 ? 36 : 40),
+              "the DirectSound 7+ buffer description");
 
 bool ApplyDSVolume(LONG volume)
 {

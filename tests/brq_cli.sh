@@ -4,6 +4,7 @@
 #   brq_cli.sh WINE_RUN BRQ_EXE NULL_ALSA_CONFIG NO_DEVICE_ALSA_CONFIG
 set -u
 wine_run=$1 brq=$2 null_device=$3 no_device=$4
+"$wine_run" --check || exit $?  # 77, with the reason, where this machine cannot run it
 failures=0
 out=$(mktemp) err=$(mktemp)
 trap 'rm -rf "$out" "$err" "${alone:-}"' EXIT

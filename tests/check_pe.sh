@@ -1,16 +1,20 @@
 #!/bin/sh
-# Checks the shipped DLL's PE headers: a 32-bit x86 DLL that exports exactly the
-# five names, imports system DLLs only, and stays small.
-#   check_pe.sh OBJDUMP DLL
+# Checks the shipped DLL's PE headers: a DLL of the architecture asked for that
+# exports exactly the five names, imports system DLLs only, and stays small.
+#   check_pe.sh win32|win64 OBJDUMP DLL
 set -u
-objdump=$1 dll=$2
+arch=$1 objdump=$2 dll=$3
+case $arch in
+    win32) magic=010b format=pei-i386 ;;
+    win64) magic=020b format=pei-x86-64 ;;
+esac
 failures=0
 fail() { echo "check_pe: $*"; failures=$((failures + 1)); }
 
 headers=$("$objdump" -p "$dll") || { echo "check_pe: cannot read $dll"; exit 1; }
 
-echo "$headers" | grep -q '^Magic.*010b' || fail "not a PE32 image"
-echo "$headers" | grep -q 'file format pei-i386' || fail "not an Intel 80386 image"
+echo "$headers" | grep -q "^Magic.*$magic" || fail "optional header magic is not $magic"
+echo "$headers" | grep -q "file format $format\$" || fail "not a $format image"
 echo "$headers" | grep -q '^\s*DLL$' || fail "not a DLL"
 
 exports=$(echo "$headers" | sed -n '/^\[Ordinal\/Name Pointer\] Table/,/^$/p' |

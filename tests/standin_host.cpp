@@ -14,7 +14,12 @@ namespace {
 #define COOP(hr) "IDirectSound8::SetCooperativeLevel(desktop, DSSCL_NORMAL) = " hr "\n"
 #define OPENED CREATED COOP("DS_OK")
 #define DEVICE_RELEASED "IDirectSound8::Release() = 0\n"
-#define BUFFER(hr) "IDirectSound8::CreateSoundBuffer({36, 0x81, 0, 0, NULL, GUID_NULL}, NULL) = " hr "\n"
+#ifdef _WIN64
+#define DESC_SIZE "40"
+#else
+#define DESC_SIZE "36"
+#endif
+#define BUFFER(hr) "IDirectSound8::CreateSoundBuffer({" DESC_SIZE ", 0x81, 0, 0, NULL, GUID_NULL}, NULL) = " hr "\n"
 #define VOLUME(v, hr) "IDirectSoundBuffer::SetVolume(" #v ") = " hr "\n"
 #define PLAY(hr) "IDirectSoundBuffer::Play(0, 0, DSBPLAY_LOOPING) = " hr "\n"
 #define STOP(hr) "IDirectSoundBuffer::Stop() = " hr "\n"
@@ -93,28 +98,6 @@ const Sequence kSequences[] = {
     {"thread attach and detach make no call, with the device closed or open",
      "Thread InitDS=1 Thread", OPENED},
 };
-
-// Calls fn(arg) and returns how many bytes of arguments the callee popped:
-// 0 for the C calling convention, where the caller pops.
-extern "C" int __cdecl BytesPoppedByCallee(void* fn, int arg);
-asm(R"(
-    .text
-    .globl _BytesPoppedByCallee
-_BytesPoppedByCallee:
-    pushl %ebp
-    movl  %esp, %ebp
-    pushl %esi
-    movl  %esp, %esi
-    pushl 12(%ebp)
-    call  *8(%ebp)
-    movl  %esp, %eax
-    subl  %esi, %eax
-    addl  $4, %eax
-    movl  %esi, %esp
-    popl  %esi
-    popl  %ebp
-    ret
-)");
 
 DWORD WINAPI DoNothing(void*)
 {
@@ -209,6 +192,30 @@ void RunSequence(const Sequence& s)
        StandinLog());
 }
 
+#ifndef _WIN64
+// x86 has several calling conventions, x86-64 one.  Calls fn(arg) and returns
+// how many bytes of arguments the callee popped: 0 for the C calling convention,
+// where the caller pops.
+extern "C" int __cdecl BytesPoppedByCallee(void* fn, int arg);
+asm(R"(
+    .text
+    .globl _BytesPoppedByCallee
+_BytesPoppedByCallee:
+    pushl %ebp
+    movl  %esp, %ebp
+    pushl %esi
+    movl  %esp, %esi
+    pushl 12(%ebp)
+    call  *8(%ebp)
+    movl  %esp, %eax
+    subl  %esi, %eax
+    addl  $4, %eax
+    movl  %esi, %esp
+    popl  %esi
+    popl  %ebp
+    ret
+)");
+
 void CheckCallingConvention()
 {
     LoadedBrenquisat e;
@@ -223,6 +230,7 @@ void CheckCallingConvention()
     FreeLibrary(e.module);
     WaitForNoLiveObjects();
 }
+#endif
 
 // A process that ends with the device open sets full level back and leaves the
 // device to the ending process: no Release, which could wait on stopped threads.
@@ -258,7 +266,9 @@ int main(int argc, char** argv)
         return ExitWithDeviceOpen();
     for (const Sequence& s : kSequences)
         RunSequence(s);
+#ifndef _WIN64
     CheckCallingConvention();
+#endif
     CheckProcessExit(argv[0]);
     return CheckSummary("standin_sequences");
 }
