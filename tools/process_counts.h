@@ -3,9 +3,6 @@
 
 #include <windows.h>
 #include <tlhelp32.h>
-#include <winternl.h>
-
-#include <vector>
 
 inline int ThreadCount()
 {
@@ -21,36 +18,26 @@ inline int ThreadCount()
     return count;
 }
 
-// Wine's GetProcessHandleCount reports 0; the system's handle table, which both
-// Windows and Wine fill, then gives the count.  Needs ntdll.
+// Wine's GetProcessHandleCount reports 0, and Wine 8's server crashes when its
+// system handle table is read while another process starts, so the handle
+// values themselves are probed.  Both Windows and Wine hand out the lowest free
+// multiple of 4; a long run of unused values means the end of the table.
 inline int HandleCount()
 {
     DWORD count = 0;
     if (GetProcessHandleCount(GetCurrentProcess(), &count) && count > 0)
         return static_cast<int>(count);
 
-    struct Entry {
-        ULONG ownerPid;
-        BYTE objectType, flags;
-        USHORT handle;
-        PVOID object;
-        ULONG access;
-    };
-    const auto kSystemHandleInformation = static_cast<SYSTEM_INFORMATION_CLASS>(16);
-    const NTSTATUS kInfoLengthMismatch = static_cast<NTSTATUS>(0xC0000004L);
-    std::vector<char> table(1 << 16);
-    NTSTATUS status;
-    while ((status = NtQuerySystemInformation(kSystemHandleInformation, table.data(),
-                                              static_cast<ULONG>(table.size()), nullptr)) ==
-           kInfoLengthMismatch)
-        table.resize(table.size() * 2);
-    if (status < 0)
-        return -1;
-    ULONG entries = *reinterpret_cast<ULONG*>(table.data());
-    const Entry* entry = reinterpret_cast<const Entry*>(table.data() + sizeof(PVOID));
     int own = 0;
-    for (ULONG i = 0; i < entries; ++i)
-        own += entry[i].ownerPid == GetCurrentProcessId();
+    DWORD flags;
+    for (ULONG_PTR value = 4, unused = 0; unused < 1024; value += 4) {
+        if (GetHandleInformation(reinterpret_cast<HANDLE>(value), &flags)) {
+            ++own;
+            unused = 0;
+        } else {
+            ++unused;
+        }
+    }
     return own;
 }
 
