@@ -24,6 +24,7 @@ enum Fault { kCreate = 1, kCoop = 2, kBuffer = 4, kVolume = 8, kPlay = 16, kStop
 CRITICAL_SECTION g_lock;
 std::string g_log;
 unsigned g_faults;
+DWORD g_releaseDelayMs;
 int g_live;
 char g_logPath[MAX_PATH];
 
@@ -189,7 +190,14 @@ public:
         UNEXPECTED("IDirectSound8", "QueryInterface");
     }
     STDMETHODIMP_(ULONG) AddRef() override { return Add("IDirectSound8"); }
-    STDMETHODIMP_(ULONG) Release() override { return Drop("IDirectSound8"); }
+    STDMETHODIMP_(ULONG) Release() override
+    {
+        // The platform's final release waits for its mixer thread; this one can
+        // take as long as it is told to, and logs when it has ended.
+        if (refs == 1 && releaseDelayMs_)
+            Sleep(releaseDelayMs_);
+        return Drop("IDirectSound8");
+    }
 
     STDMETHODIMP SetCooperativeLevel(HWND window, DWORD level) override
     {
@@ -232,6 +240,9 @@ public:
     STDMETHODIMP SetSpeakerConfig(DWORD) override { UNEXPECTED("IDirectSound8", "SetSpeakerConfig"); }
     STDMETHODIMP Initialize(LPCGUID) override { UNEXPECTED("IDirectSound8", "Initialize"); }
     STDMETHODIMP VerifyCertification(LPDWORD) override { UNEXPECTED("IDirectSound8", "VerifyCertification"); }
+
+private:
+    DWORD releaseDelayMs_ = g_releaseDelayMs;
 };
 
 } // namespace
@@ -256,12 +267,18 @@ STANDIN_API void __cdecl StandinReset(const char* faults)
     g_log.clear();
     g_live = 0;
     g_faults = ParseFaults(faults);
+    g_releaseDelayMs = 0;
     LeaveCriticalSection(&g_lock);
 }
 
 STANDIN_API void __cdecl StandinSetFaults(const char* faults)
 {
     g_faults = ParseFaults(faults);
+}
+
+STANDIN_API void __cdecl StandinSetReleaseDelay(unsigned milliseconds)
+{
+    g_releaseDelayMs = milliseconds;
 }
 
 STANDIN_API const char* __cdecl StandinLog(void)

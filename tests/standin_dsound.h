@@ -8,11 +8,14 @@
 #define STANDIN_API extern "C" __declspec(dllimport)
 #endif
 
-// Forgets the log and the objects, and sets the steps to fail: a comma-separated
-// list of create, coop, buffer, volume, play, stop (empty for none).
+// Forgets the log, the objects and the release delay, and sets the steps to
+// fail: a comma-separated list of create, coop, buffer, volume, play, stop
+// (empty for none).
 STANDIN_API void __cdecl StandinReset(const char* faults);
 // Changes the steps to fail, keeping the log and the objects.
 STANDIN_API void __cdecl StandinSetFaults(const char* faults);
+// Makes the final Release of each device created from now on take this long.
+STANDIN_API void __cdecl StandinSetReleaseDelay(unsigned milliseconds);
 // One line per call, "Interface::Method(arguments) = result".  Misuse of an
 // object (a call after its last release) shows as a line starting with "!".
 STANDIN_API const char* __cdecl StandinLog(void);

@@ -30,8 +30,9 @@ namespace {
 struct Sequence {
     const char* name;
     // Export calls with their expected results; "fail:STEPS" sets the platform
-    // steps to fail from there on; "FreeLibrary" unloads; "Thread" starts and
-    // ends a thread.
+    // steps to fail from there on; "releasedelay:MS" makes the final release of
+    // each device created from there on take that long; "FreeLibrary" unloads and "LoadLibrary" loads
+    // again at once; "Thread" starts and ends a thread.
     const char* steps;
     const char* platformCalls;
 };
@@ -97,6 +98,13 @@ const Sequence kSequences[] = {
      OPENED APPLIED(-700) REFUSED(0, "DSERR_GENERIC") DEVICE_RELEASED},
     {"thread attach and detach make no call, with the device closed or open",
      "Thread InitDS=1 Thread", OPENED},
+    {"an immediate reload opens its device only once the unloaded one's release has ended",
+     "releasedelay:50 MuteDS=1 FreeLibrary LoadLibrary MuteDS=1",
+     OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED OPENED APPLIED(-10000)},
+    {"a release stuck past the bound holds a reload's open up only that long",
+     "releasedelay:3000 MuteDS=1 releasedelay:0 FreeLibrary LoadLibrary MuteDS=1 FreeLibrary",
+     OPENED APPLIED(-10000) APPLIED(0) OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED
+     DEVICE_RELEASED},
 };
 
 DWORD WINAPI DoNothing(void*)
@@ -122,10 +130,14 @@ bool RunStep(const Sequence& s, const std::string& step, LoadedBrenquisat* e)
 
     if (step.compare(0, 5, "fail:") == 0) {
         StandinSetFaults(step.c_str() + 5);
+    } else if (step.compare(0, 13, "releasedelay:") == 0) {
+        StandinSetReleaseDelay(std::atoi(step.c_str() + 13));
     } else if (name == "FreeLibrary") {
         ok(FreeLibrary(e->module), "%s: FreeLibrary failed\n", s.name);
         e->module = nullptr;
-        WaitForNoLiveObjects();
+    } else if (name == "LoadLibrary") {
+        ok(LoadBrenquisat(e), "%s: reloading Brenquisat.dll failed (error %lu)\n", s.name,
+           GetLastError());
     } else if (name == "Thread") {
         HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
         ok(thread != nullptr, "%s: CreateThread failed\n", s.name);
@@ -176,6 +188,9 @@ void RunSequence(const Sequence& s)
         start = end + 1;
     }
 
+    // After an unload, the device release that runs on another thread.
+    if (!e.module)
+        WaitForNoLiveObjects();
     std::string calls = StandinLog();
     ok(calls == s.platformCalls, "%s: platform calls were\n%s---- expected\n%s----\n", s.name,
        calls.c_str(), s.platformCalls);
