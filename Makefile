@@ -11,7 +11,8 @@ NULL_DEVICE := ALSA_CONFIG_PATH=$(CURDIR)/cmake/alsa-null.conf
 # and checked statically; the runtime tests of one left out show as skipped.
 ARCHS ?=
 export BRENQUISAT_ARCHS := $(ARCHS)
-RUNNABLE = $(shell for arch in $(ALL_ARCHS); do $(BUILD)/$$arch/wine-run --check >/dev/null && echo $$arch; done)
+# $(shell) does not see exported variables in GNU make 4.3, hence ARCHS passed here.
+RUNNABLE = $(shell for arch in $(ALL_ARCHS); do BRENQUISAT_ARCHS="$(ARCHS)" $(BUILD)/$$arch/wine-run --check >/dev/null && echo $$arch; done)
 
 .PHONY: all setup build test dist demo bench clean
 
@@ -46,8 +47,9 @@ DEMO_SESSION := init set -2500 mute wait 200 unmute release set -1200
 
 demo: dist
 	@arch=$(firstword $(RUNNABLE)); \
-	[ -n "$$arch" ] || { $(BUILD)/win64/wine-run --check; exit 1; }; \
-	echo "demo: the $$arch package's brq, under $$arch Wine"; \
+	for other in $(ALL_ARCHS); do [ "$$other" = "$$arch" ] && break; $(BUILD)/$$other/wine-run --check; done; \
+	[ -n "$$arch" ] || exit 1; \
+	echo "demo: $(DIST)/$$arch/brq.exe under $$arch Wine"; \
 	echo "brq $(DEMO_SESSION)"; \
 	$(NULL_DEVICE) $(BUILD)/$$arch/wine-run $(DIST)/$$arch/brq.exe $(DEMO_SESSION)
 
