@@ -31,8 +31,8 @@ struct Sequence {
     const char* name;
     // Export calls with their expected results; "fail:STEPS" sets the platform
     // steps to fail from there on; "releasedelay:MS" makes the final release of
-    // each device created from there on take that long; "FreeLibrary" unloads and "LoadLibrary" loads
-    // again at once; "Thread" starts and ends a thread.
+    // each device created from there on take that long; "FreeLibrary" unloads
+    // and "LoadLibrary" loads again at once; "Thread" starts and ends a thread.
     const char* steps;
     const char* platformCalls;
 };
