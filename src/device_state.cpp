@@ -1,7 +1,7 @@
 #include "device_state.h"
 
 #include "brenquisat.h"
-#include "library_entry.h"
+#include "device_release.h"
 
 IDirectSound8* g_dsDevice = nullptr;
 bool g_dsReady = false;

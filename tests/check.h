@@ -37,9 +37,9 @@ struct LoadedBrenquisat : BrenquisatExports {
     HMODULE module;
 };
 
-inline bool LoadBrenquisat(LoadedBrenquisat* e)
+inline bool LoadBrenquisat(LoadedBrenquisat* e, const char* name = "Brenquisat.dll")
 {
-    e->module = LoadLibraryA("Brenquisat.dll");
+    e->module = LoadLibraryA(name);
     return e->module && BindBrenquisat(e->module, e);
 }
 

@@ -102,8 +102,8 @@ int main()
 
     e.ReleaseDS();
     FreeLibrary(library);
-    // Counted from the end of a first cycle: each unload leaves a record of its
-    // device release (two handles) that the next load closes.
+    // Counted from the end of a first cycle: the first open keeps one handle to
+    // the record of pending device releases for the life of the process.
     std::vector<double> unloads;
     auto cycle = [&] {
         library = Load(&e);
