@@ -19,7 +19,13 @@ bool EnsureDS()
         return false;
     }
 
-    hr = g_dsDevice->SetCooperativeLevel(GetDesktopWindow(), DSSCL_NORMAL);
+    // Where every DirectSound object of a process shares one device (Wine's), a
+    // host may have raised the level already: NORMAL would lower it, and the
+    // host's own calls that need the higher level would fail, or its sound stop.
+    // Compact succeeds only at PRIORITY or higher, which a new object can have
+    // only on a shared device; any other answer sets the level as usual.
+    if (g_dsDevice->Compact() != DS_OK)
+        hr = g_dsDevice->SetCooperativeLevel(GetDesktopWindow(), DSSCL_NORMAL);
     if (SUCCEEDED(hr)) {
         g_dsReady = true;
         return true;

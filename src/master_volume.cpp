@@ -8,6 +8,14 @@
 static_assert(sizeof(DSBUFFERDESC) == (sizeof(void*) == 4 ? 36 : 40),
               "the DirectSound 7+ buffer description");
 
+// On a shared device (Wine's) the primary buffer may be the host's, playing:
+// stopping it would stop the host's sound.  Any other answer plays as usual.
+static bool AlreadyPlaying(IDirectSoundBuffer* primary)
+{
+    DWORD status = 0;
+    return primary->GetStatus(&status) == DS_OK && (status & DSBSTATUS_PLAYING);
+}
+
 bool ApplyDSVolume(LONG volume)
 {
     if (!g_dsReady && !EnsureDS())
@@ -27,7 +35,7 @@ bool ApplyDSVolume(LONG volume)
         return false;
 
     hr = buffer->SetVolume(volume);
-    if (SUCCEEDED(hr)) {
+    if (SUCCEEDED(hr) && !AlreadyPlaying(buffer)) {
         // Playing for a moment lets the new level take effect on the output;
         // these results do not decide the call.
         buffer->Play(0, 0, DSBPLAY_LOOPING);

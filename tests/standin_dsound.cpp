@@ -4,6 +4,11 @@
 // [DSBVOLUME_MIN, DSBVOLUME_MAX].  Objects are never freed, so a call on a
 // released one is logged instead of crashing.
 //
+// Each object is its own, as on Windows: a new device is below PRIORITY level
+// and its primary buffer is stopped.  The states "priority" and "playing" model
+// a device shared with a host instead, as Wine's is: one the host raised to
+// PRIORITY, one whose primary buffer the host plays.
+//
 // With STANDIN_LOG set, every line is appended to that file as well, for calls
 // made while a process ends; STANDIN_FAULTS sets the steps to fail at load.
 #define STANDIN_BUILD
@@ -19,7 +24,11 @@
 
 namespace {
 
-enum Fault { kCreate = 1, kCoop = 2, kBuffer = 4, kVolume = 8, kPlay = 16, kStop = 32 };
+enum Fault {
+    kCreate = 1, kCoop = 2, kBuffer = 4, kVolume = 8, kPlay = 16, kStop = 32,
+    kCompact = 64, kStatus = 128,
+    kSharedPriority = 256, kSharedPlaying = 512,  // states, not faults
+};
 
 CRITICAL_SECTION g_lock;
 std::string g_log;
@@ -32,7 +41,8 @@ unsigned ParseFaults(const char* text)
 {
     static const struct { const char* name; Fault fault; } kNames[] = {
         {"create", kCreate}, {"coop", kCoop}, {"buffer", kBuffer},
-        {"volume", kVolume}, {"play", kPlay}, {"stop", kStop}};
+        {"volume", kVolume}, {"play", kPlay}, {"stop", kStop}, {"compact", kCompact},
+        {"status", kStatus}, {"priority", kSharedPriority}, {"playing", kSharedPlaying}};
     unsigned faults = 0;
     for (const auto& n : kNames)
         if (text && std::strstr(text, n.name))
@@ -67,6 +77,7 @@ const char* Name(HRESULT hr)
     case DSERR_NODRIVER: return "DSERR_NODRIVER";
     case DSERR_INVALIDPARAM: return "DSERR_INVALIDPARAM";
     case DSERR_CONTROLUNAVAIL: return "DSERR_CONTROLUNAVAIL";
+    case DSERR_PRIOLEVELNEEDED: return "DSERR_PRIOLEVELNEEDED";
     default: return "?";
     }
 }
@@ -149,6 +160,7 @@ public:
         if (!Alive("IDirectSoundBuffer", "Play"))
             return DSERR_GENERIC;
         HRESULT hr = Result(kPlay);
+        playing_ = playing_ || SUCCEEDED(hr);
         Log("IDirectSoundBuffer::Play(%lu, %lu, %s) = %s", reserved, priority,
             flags == DSBPLAY_LOOPING ? "DSBPLAY_LOOPING" : "other flags", Name(hr));
         return hr;
@@ -158,7 +170,19 @@ public:
         if (!Alive("IDirectSoundBuffer", "Stop"))
             return DSERR_GENERIC;
         HRESULT hr = Result(kStop);
+        playing_ = playing_ && FAILED(hr);
         Log("IDirectSoundBuffer::Stop() = %s", Name(hr));
+        return hr;
+    }
+    STDMETHODIMP GetStatus(LPDWORD status) override
+    {
+        if (!Alive("IDirectSoundBuffer", "GetStatus"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kStatus);
+        bool playing = SUCCEEDED(hr) && (playing_ || (g_faults & kSharedPlaying));
+        *status = playing ? DSBSTATUS_PLAYING | DSBSTATUS_LOOPING : 0;
+        Log("IDirectSoundBuffer::GetStatus() = %s, %s", Name(hr),
+            playing ? "DSBSTATUS_PLAYING|DSBSTATUS_LOOPING" : "0");
         return hr;
     }
 
@@ -168,7 +192,6 @@ public:
     STDMETHODIMP GetVolume(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetVolume"); }
     STDMETHODIMP GetPan(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetPan"); }
     STDMETHODIMP GetFrequency(LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetFrequency"); }
-    STDMETHODIMP GetStatus(LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetStatus"); }
     STDMETHODIMP Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override { UNEXPECTED("IDirectSoundBuffer", "Initialize"); }
     STDMETHODIMP Lock(DWORD, DWORD, LPVOID*, LPDWORD, LPVOID*, LPDWORD, DWORD) override { UNEXPECTED("IDirectSoundBuffer", "Lock"); }
     STDMETHODIMP SetCurrentPosition(DWORD) override { UNEXPECTED("IDirectSoundBuffer", "SetCurrentPosition"); }
@@ -180,6 +203,7 @@ public:
 
 private:
     DWORD flags_;
+    bool playing_ = false;
 };
 
 class Device final : public IDirectSound8, Counted {
@@ -204,6 +228,8 @@ public:
         if (!Alive("IDirectSound8", "SetCooperativeLevel"))
             return DSERR_GENERIC;
         HRESULT hr = Result(kCoop);
+        if (SUCCEEDED(hr))
+            level_ = level;
         char windowName[32];
         if (window == GetDesktopWindow())
             std::strcpy(windowName, "desktop");
@@ -211,6 +237,17 @@ public:
             std::snprintf(windowName, sizeof(windowName), "%p", static_cast<void*>(window));
         Log("IDirectSound8::SetCooperativeLevel(%s, %s) = %s", windowName,
             level == DSSCL_NORMAL ? "DSSCL_NORMAL" : "other level", Name(hr));
+        return hr;
+    }
+
+    STDMETHODIMP Compact() override
+    {
+        if (!Alive("IDirectSound8", "Compact"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kCompact);
+        if (SUCCEEDED(hr) && level_ < DSSCL_PRIORITY && !(g_faults & kSharedPriority))
+            hr = DSERR_PRIOLEVELNEEDED;
+        Log("IDirectSound8::Compact() = %s", Name(hr));
         return hr;
     }
 
@@ -235,7 +272,6 @@ public:
 
     STDMETHODIMP GetCaps(LPDSCAPS) override { UNEXPECTED("IDirectSound8", "GetCaps"); }
     STDMETHODIMP DuplicateSoundBuffer(LPDIRECTSOUNDBUFFER, LPDIRECTSOUNDBUFFER*) override { UNEXPECTED("IDirectSound8", "DuplicateSoundBuffer"); }
-    STDMETHODIMP Compact() override { UNEXPECTED("IDirectSound8", "Compact"); }
     STDMETHODIMP GetSpeakerConfig(LPDWORD) override { UNEXPECTED("IDirectSound8", "GetSpeakerConfig"); }
     STDMETHODIMP SetSpeakerConfig(DWORD) override { UNEXPECTED("IDirectSound8", "SetSpeakerConfig"); }
     STDMETHODIMP Initialize(LPCGUID) override { UNEXPECTED("IDirectSound8", "Initialize"); }
@@ -243,6 +279,7 @@ public:
 
 private:
     DWORD releaseDelayMs_ = g_releaseDelayMs;
+    DWORD level_ = 0;  // none set yet
 };
 
 } // namespace

@@ -9,10 +9,12 @@
 #endif
 
 // Forgets the log, the objects and the release delay, and sets the steps to
-// fail: a comma-separated list of create, coop, buffer, volume, play, stop
-// (empty for none).
+// fail, a comma-separated list of create, coop, compact, buffer, volume, status,
+// play, stop (empty for none), and the states of a device shared with a host:
+// priority (the host raised the level to PRIORITY), playing (the host plays the
+// primary buffer).
 STANDIN_API void __cdecl StandinReset(const char* faults);
-// Changes the steps to fail, keeping the log and the objects.
+// Changes the steps to fail and the states, keeping the log and the objects.
 STANDIN_API void __cdecl StandinSetFaults(const char* faults);
 // Makes the final Release of each device created from now on take this long.
 STANDIN_API void __cdecl StandinSetReleaseDelay(unsigned milliseconds);

@@ -15,7 +15,9 @@ const char kSecondCopy[] = "BrenquisatCopy.dll";
 #define CREATED "DirectSoundCreate8(NULL, NULL) = DS_OK\n"
 #define CREATE_FAILED "DirectSoundCreate8(NULL, NULL) = DSERR_NODRIVER\n"
 #define COOP(hr) "IDirectSound8::SetCooperativeLevel(desktop, DSSCL_NORMAL) = " hr "\n"
-#define OPENED CREATED COOP("DS_OK")
+#define COMPACT(hr) "IDirectSound8::Compact() = " hr "\n"
+#define PROBED CREATED COMPACT("DSERR_PRIOLEVELNEEDED")
+#define OPENED PROBED COOP("DS_OK")
 #define DEVICE_RELEASED "IDirectSound8::Release() = 0\n"
 #ifdef _WIN64
 #define DESC_SIZE "40"
@@ -24,10 +26,12 @@ const char kSecondCopy[] = "BrenquisatCopy.dll";
 #endif
 #define BUFFER(hr) "IDirectSound8::CreateSoundBuffer({" DESC_SIZE ", 0x81, 0, 0, NULL, GUID_NULL}, NULL) = " hr "\n"
 #define VOLUME(v, hr) "IDirectSoundBuffer::SetVolume(" #v ") = " hr "\n"
+#define STATUS(hr, status) "IDirectSoundBuffer::GetStatus() = " hr ", " status "\n"
 #define PLAY(hr) "IDirectSoundBuffer::Play(0, 0, DSBPLAY_LOOPING) = " hr "\n"
 #define STOP(hr) "IDirectSoundBuffer::Stop() = " hr "\n"
 #define BUFFER_RELEASED "IDirectSoundBuffer::Release() = 0\n"
-#define APPLIED(v) BUFFER("DS_OK") VOLUME(v, "DS_OK") PLAY("DS_OK") STOP("DS_OK") BUFFER_RELEASED
+#define APPLIED(v) BUFFER("DS_OK") VOLUME(v, "DS_OK") STATUS("DS_OK", "0") PLAY("DS_OK") STOP("DS_OK") \
+    BUFFER_RELEASED
 #define REFUSED(v, hr) BUFFER("DS_OK") VOLUME(v, hr) BUFFER_RELEASED
 
 struct Sequence {
@@ -57,7 +61,7 @@ const Sequence kSequences[] = {
      "fail:create InitDS=0 InitDS=0 fail: InitDS=1", CREATE_FAILED CREATE_FAILED OPENED},
     {"refused cooperative level releases the new device at once",
      "fail:coop InitDS=0 fail: InitDS=1",
-     CREATED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED},
+     PROBED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED},
     {"SetDSVolume on a fresh library opens the device and applies the volume",
      "SetDSVolume(-2500)=1", OPENED APPLIED(-2500)},
     {"SetDSVolume after ReleaseDS opens a new device",
@@ -79,14 +83,27 @@ const Sequence kSequences[] = {
      "fail:buffer MuteDS=0 fail: MuteDS=1", OPENED BUFFER("DSERR_GENERIC") APPLIED(-10000)},
     {"failing Play and Stop do not change the result",
      "fail:play,stop SetDSVolume(-300)=1",
-     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") PLAY("DSERR_GENERIC") STOP("DSERR_GENERIC")
+     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") STATUS("DS_OK", "0") PLAY("DSERR_GENERIC")
+     STOP("DSERR_GENERIC")
      BUFFER_RELEASED},
+    {"a device shared with a host at PRIORITY level keeps that level",
+     "fail:priority InitDS=1 MuteDS=1", CREATED COMPACT("DS_OK") APPLIED(-10000)},
+    {"a failing level probe sets the level as usual",
+     "fail:compact InitDS=1", CREATED COMPACT("DSERR_GENERIC") COOP("DS_OK")},
+    {"a primary buffer the host plays is neither played nor stopped",
+     "fail:playing SetDSVolume(-600)=1",
+     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") STATUS("DS_OK", "DSBSTATUS_PLAYING|DSBSTATUS_LOOPING")
+     BUFFER_RELEASED},
+    {"a failing play-state probe plays and stops as usual",
+     "fail:status SetDSVolume(-600)=1",
+     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") STATUS("DSERR_GENERIC", "0") PLAY("DS_OK")
+     STOP("DS_OK") BUFFER_RELEASED},
     {"volume calls fail when the device cannot be created, and retry each time",
      "fail:create MuteDS=0 UnmuteDS=0 SetDSVolume(0)=0",
      CREATE_FAILED CREATE_FAILED CREATE_FAILED},
     {"a volume call whose open is refused releases the device and opens again next time",
      "fail:coop SetDSVolume(-1)=0 fail: SetDSVolume(-1)=1",
-     CREATED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED APPLIED(-1)},
+     PROBED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED APPLIED(-1)},
     {"unloading a library that never opened its device makes no call",
      "FreeLibrary", ""},
     {"unloading after a failed open makes no further call",
