@@ -46,6 +46,18 @@ SetDSVolume(-10000) -> 1" '' set 1 set -10000
 expect 1 "SetDSVolume(-2147483648) -> 0" '' set -2147483648
 expect 0 "SetDSVolume(0) -> 1" '' set +0
 
+# A tone: waits count its playing time and show their span of it.
+"$wine_run" "$brq" tone wait 100 mute wait 100 >"$out" 2>"$err"
+got=$?
+sed -i 's/\r$//' "$out"
+if [ "$got" -ne 0 ] || ! grep -qx 'tone 1000 Hz at -6 dBFS -> playing' "$out" ||
+   [ "$(grep -cx 'wait 100 ms (tone [0-9.]*-[0-9.]* s)' "$out")" -ne 2 ] ||
+   grep -vqx -e 'tone 1000 Hz at -6 dBFS -> playing' -e 'MuteDS() -> true' \
+       -e 'wait 100 ms (tone [0-9.]*-[0-9.]* s)' "$out"; then
+    echo "brq tone wait 100 mute wait 100: exit status $got, stdout '$(cat "$out")'"
+    failures=$((failures + 1))
+fi
+
 # Bad input: nothing printed on stdout, so no export was called.
 expect 2 "" "no command given"
 expect 2 "" "unknown command 'frobnicate'" init frobnicate
@@ -64,6 +76,8 @@ expect 2 "" "'soon' is not a whole number of milliseconds" wait soon
 export ALSA_CONFIG_PATH="$no_device"
 expect 1 "InitDS() -> 0
 MuteDS() -> false" '*' init mute
+expect 1 "tone 1000 Hz at -6 dBFS -> no audio device
+wait 5 ms" '*' tone wait 5
 
 # Without Brenquisat.dll beside it.
 alone=$(mktemp -d)

@@ -1,6 +1,7 @@
 // brq: drives Brenquisat.dll from the command line, one process for all commands,
 // so the device stays open between them.
 #include "brenquisat_exports.h"
+#include "tone.h"
 
 #include <windows.h>
 
@@ -21,6 +22,9 @@ const char kHelp[] =
     "  mute      MuteDS: set -10000\n"
     "  unmute    UnmuteDS: set 0\n"
     "  wait MS   pause for MS milliseconds\n"
+    "  tone      play a steady 1 kHz sine at -6 dBFS through brq's own DirectSound\n"
+    "            device until brq ends, to hear the level change; from then on each\n"
+    "            wait counts the tone's own playing time and shows its span\n"
     "\n"
     "Levels are whole hundredths of a decibel: 0 is full level, -10000 silence.\n"
     "Values outside that range are passed on and refused by the platform.\n"
@@ -29,7 +33,7 @@ const char kHelp[] =
     "Exit status: 0 when every call succeeded, 1 when one returned 0/false\n"
     "or the library could not be loaded, 2 for a usage error.\n";
 
-enum class Op { Init, Release, Set, Mute, Unmute, Wait };
+enum class Op { Init, Release, Set, Mute, Unmute, Wait, Tone };
 
 struct Command {
     Op op;
@@ -72,6 +76,8 @@ int ParseCommand(int argc, char** argv, int i, Command* command)
         command->op = Op::Mute;
     } else if (!std::strcmp(word, "unmute")) {
         command->op = Op::Unmute;
+    } else if (!std::strcmp(word, "tone")) {
+        command->op = Op::Tone;
     } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
         bool isSet = word[0] == 's';
         command->op = isSet ? Op::Set : Op::Wait;
@@ -101,8 +107,55 @@ HMODULE LoadBesideSelf()
     return LoadLibraryW(path);
 }
 
+// brq's own DirectSound device and the tone playing on it, once started.
+struct Tone {
+    IDirectSound8* device;
+    IDirectSoundBuffer* buffer;
+    ToneClock clock;
+};
+
+bool StartTone(Tone* tone)
+{
+    if (tone->buffer)
+        return true;
+    if (FAILED(DirectSoundCreate8(nullptr, &tone->device, nullptr)))
+        return false;
+    if (SUCCEEDED(tone->device->SetCooperativeLevel(GetDesktopWindow(), DSSCL_NORMAL)) &&
+        PlayTone(tone->device, &tone->buffer, &tone->clock))
+        return true;
+    tone->device->Release();
+    tone->device = nullptr;
+    return false;
+}
+
+bool Wait(Tone* tone, DWORD milliseconds)
+{
+    if (!tone->buffer) {
+        Sleep(milliseconds);
+        std::printf("wait %lu ms\n", milliseconds);
+        return true;
+    }
+    double from = ToneSeconds(tone->clock);
+    bool played = WaitForTone(&tone->clock, milliseconds);
+    if (played)
+        std::printf("wait %lu ms (tone %.3f-%.3f s)\n", milliseconds, from, ToneSeconds(tone->clock));
+    else
+        std::printf("wait %lu ms (tone stalled at %.3f s)\n", milliseconds, ToneSeconds(tone->clock));
+    return played;
+}
+
+void StopTone(Tone* tone)
+{
+    if (tone->buffer) {
+        tone->buffer->Stop();
+        tone->buffer->Release();
+    }
+    if (tone->device)
+        tone->device->Release();
+}
+
 // Runs one command, prints its line and says whether it succeeded.
-bool Run(const BrenquisatExports& e, const Command& c)
+bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
 {
     bool ok = true;
     switch (c.op) {
@@ -131,8 +184,11 @@ bool Run(const BrenquisatExports& e, const Command& c)
         std::printf("UnmuteDS() -> %s\n", ok ? "true" : "false");
         break;
     case Op::Wait:
-        Sleep(static_cast<DWORD>(c.value));
-        std::printf("wait %lld ms\n", c.value);
+        ok = Wait(tone, static_cast<DWORD>(c.value));
+        break;
+    case Op::Tone:
+        ok = StartTone(tone);
+        std::printf("tone %lu Hz at -6 dBFS -> %s\n", kToneHz, ok ? "playing" : "no audio device");
         break;
     }
     std::fflush(stdout);
@@ -166,11 +222,13 @@ int main(int argc, char** argv)
     }
 
     bool allOk = true;
+    Tone tone = {};
     for (int i = 1; i < argc;) {
         i = ParseCommand(argc, argv, i, &command);
-        allOk = Run(exports, command) && allOk;
+        allOk = Run(exports, command, &tone) && allOk;
     }
 
     FreeLibrary(library);
+    StopTone(&tone);
     return allOk ? 0 : 1;
 }
