@@ -40,18 +40,26 @@ dist: build
 	@cd $(DIST) && sha256sum Brenquisat-*.zip >SHA256SUMS
 	@echo "dist: $$(ls $(DIST) | tr '\n' ' ')"
 
-# A session on Wine's DirectSound with a null audio device: open, set a level,
-# mute, unmute, close, and reopen by setting a level.  The 32-bit brq where this
-# machine runs 32-bit programs, the 64-bit one where it does not.
-DEMO_SESSION := init set -2500 mute wait 200 unmute release set -1200
+# A session on Wine's DirectSound: brq plays a test tone through its own device
+# while it calls the exports, Wine's output is captured to a WAV file, and SoX
+# measures the level heard after each call.  The 32-bit brq where this machine
+# runs 32-bit programs, the 64-bit one where it does not.
+DEMO_SESSION := tone wait 400 init wait 400 set -600 wait 400 set -2000 wait 400 mute wait 400 \
+	unmute wait 400 set -1200 wait 400 release wait 400 set -2500 wait 400
+CAPTURE := ALSA_CONFIG_PATH=$(CURDIR)/cmake/alsa-capture.conf
 
 demo: dist
 	@arch=$(firstword $(RUNNABLE)); \
 	for other in $(ALL_ARCHS); do [ "$$other" = "$$arch" ] && break; $(BUILD)/$$other/wine-run --check; done; \
 	[ -n "$$arch" ] || exit 1; \
-	echo "demo: $(DIST)/$$arch/brq.exe under $$arch Wine"; \
+	wav=$(CURDIR)/$(BUILD)/$$arch/demo.wav log=$(BUILD)/$$arch/demo.log; \
+	echo "demo: $(DIST)/$$arch/brq.exe under $$arch Wine, its output captured to $(BUILD)/$$arch/demo.wav"; \
 	echo "brq $(DEMO_SESSION)"; \
-	$(NULL_DEVICE) $(BUILD)/$$arch/wine-run $(DIST)/$$arch/brq.exe $(DEMO_SESSION)
+	BRENQUISAT_HEARD_WAV=$$wav $(CAPTURE) $(BUILD)/$$arch/wine-run $(DIST)/$$arch/brq.exe $(DEMO_SESSION) >$$log 2>&1; \
+	status=$$?; scripts/heard-levels $$wav <$$log || exit 1; \
+	echo "heard: the level of Wine's output over the middle of the 400 ms of tone after each call,"; \
+	echo "       against the tone before any call (SoX; Wine's scale is 2^(volume/600) in amplitude)"; \
+	exit $$status
 
 bench: build
 	@[ -n "$(RUNNABLE)" ] || { $(BUILD)/win64/wine-run --check; exit 1; }

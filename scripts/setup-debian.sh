@@ -1,13 +1,14 @@
 #!/bin/sh
 # Installs what building and running Brenquisat needs on Debian 12, if missing:
-# the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine and the LLVM
-# import-library tools.  Then says which architectures this machine can test.
+# the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine, the LLVM
+# import-library tools and SoX, which measures what Wine plays.  Then says which
+# architectures this machine can test.
 set -eu
 cd "$(dirname "$0")"
 
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
-for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 lld-14; do
+for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm-14 lld-14 sox; do
     need "$package"
 done
 
