@@ -8,6 +8,7 @@
 #include <windows.h>
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -41,6 +42,38 @@ inline bool LoadBrenquisat(LoadedBrenquisat* e, const char* name = "Brenquisat.d
 {
     e->module = LoadLibraryA(name);
     return e->module && BindBrenquisat(e->module, e);
+}
+
+// Calls the export a step names ("InitDS=1", "ReleaseDS", "SetDSVolume(-600)=1",
+// "MuteDS=0") and checks its result against the one after "="; false when the
+// step names no export or the library is not loaded.
+inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const char* context)
+{
+    std::string name = step.substr(0, step.find_first_of("(="));
+    size_t eq = step.find('=');
+    int expected = eq == std::string::npos ? -1 : std::atoi(step.c_str() + eq + 1);
+    if (!e.module) {
+        ok(false, "%s: %s after FreeLibrary\n", context, step.c_str());
+        return false;
+    } else if (name == "InitDS") {
+        int result = e.InitDS();
+        ok(result == expected, "%s: InitDS() returned %d, expected %d\n", context, result, expected);
+    } else if (name == "ReleaseDS") {
+        e.ReleaseDS();
+    } else if (name == "SetDSVolume") {
+        int volume = static_cast<int>(std::strtoll(step.c_str() + name.size() + 1, nullptr, 10));
+        int result = e.SetDSVolume(volume);
+        ok(result == expected, "%s: SetDSVolume(%d) returned %d, expected %d\n", context, volume,
+           result, expected);
+    } else if (name == "MuteDS" || name == "UnmuteDS") {
+        bool result = name == "MuteDS" ? e.MuteDS() : e.UnmuteDS();
+        ok(result == (expected != 0), "%s: %s() returned %d, expected %d\n", context, name.c_str(),
+           result, expected);
+    } else {
+        ok(false, "%s: unknown step %s\n", context, step.c_str());
+        return false;
+    }
+    return true;
 }
 
 // The child mode of the test hosts: ends its process with the device open.
