@@ -21,10 +21,13 @@ all: build
 setup:
 	@scripts/setup-debian.sh
 
+# Both architectures, each with its package, then the developer archives that
+# hold both (build/devel).
 build: setup
 	@for arch in $(ALL_ARCHS); do \
 	    cmake --preset $$arch >/dev/null && cmake --build --preset $$arch || exit 1; \
 	done
+	@scripts/devel-archives $(BUILD)
 
 # One CTest run over both build trees; each test is labelled with its architecture.
 test: build
@@ -37,7 +40,8 @@ dist: build
 	@for arch in $(ALL_ARCHS); do \
 	    cp -a $(BUILD)/$$arch/Brenquisat-*-$$arch $(DIST)/$$arch && cp -a $(BUILD)/$$arch/Brenquisat-*-$$arch.zip $(DIST)/ || exit 1; \
 	done
-	@cd $(DIST) && sha256sum Brenquisat-*.zip >SHA256SUMS
+	@cp -a $(BUILD)/devel/Brenquisat-devel-* $(DIST)/
+	@cd $(DIST) && sha256sum Brenquisat-*.zip Brenquisat-*.tar.gz >SHA256SUMS
 	@echo "dist: $$(ls $(DIST) | tr '\n' ' ')"
 
 # A session on Wine's DirectSound: brq plays a test tone through its own device
