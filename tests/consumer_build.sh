@@ -1,33 +1,42 @@
 #!/bin/sh
-# Unpacks a package zip and builds the consumer project against it with the
-# package's toolchain; a build of the other width must be told that the package
-# does not suit it.
-#   consumer_build.sh ZIP TOOLCHAIN OTHER_TOOLCHAIN CONSUMER_SOURCE WORK_DIR
+# Unpacks a package and builds the consumer project against it with a MinGW
+# toolchain; the program and the DLL copied beside it must be of the
+# toolchain's width.  Given another toolchain, a build of that width must be
+# told that the package does not suit it.
+#   consumer_build.sh ARCHIVE ROOT TOOLCHAIN OBJDUMP FORMAT CONSUMER_SOURCE WORK_DIR [OTHER_TOOLCHAIN]
+# ROOT is the folder within the archive to put in CMAKE_PREFIX_PATH; FORMAT is
+# objdump's name for the width (pei-i386, pei-x86-64).
 set -u
-zip=$1 toolchain=$2 other_toolchain=$3 source=$4 work=$5
+archive=$1 root=$2 toolchain=$3 objdump=$4 format=$5 source=$6 work=$7 other_toolchain=${8:-}
 log=$work/log
+name=$(basename "$archive")
 
 rm -rf "$work" && mkdir -p "$work/package" || exit 1
-(cd "$work/package" && cmake -E tar xf "$zip") || { echo "consumer: cannot unpack $zip"; exit 1; }
+(cd "$work/package" && cmake -E tar xf "$archive") || { echo "consumer: cannot unpack $archive"; exit 1; }
 
 if ! cmake -S "$source" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
-        -DCMAKE_PREFIX_PATH="$work/package" -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 ||
+        -DCMAKE_PREFIX_PATH="$work/package/$root" -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 ||
    ! cmake --build "$work/build" >>"$log" 2>&1; then
     cat "$log"
-    echo "consumer: configuring or building against $(basename "$zip") failed"
+    echo "consumer: configuring or building against $name failed"
     exit 1
 fi
-[ -f "$work/build/consumer.exe" ] && [ -f "$work/build/Brenquisat.dll" ] ||
-    { echo "consumer: consumer.exe with Brenquisat.dll beside it was not built"; exit 1; }
+for built in consumer.exe Brenquisat.dll; do
+    "$objdump" -f "$work/build/$built" 2>&1 | grep -q "file format $format\$" ||
+        { echo "consumer: $built built against $name is not $format"; exit 1; }
+done
 
-if cmake -S "$source" -B "$work/other" -DCMAKE_TOOLCHAIN_FILE="$other_toolchain" \
-        -DCMAKE_PREFIX_PATH="$work/package" >"$log" 2>&1; then
-    echo "consumer: a build of the other width accepted $(basename "$zip")"
-    exit 1
+if [ -n "$other_toolchain" ]; then
+    if cmake -S "$source" -B "$work/other" -DCMAKE_TOOLCHAIN_FILE="$other_toolchain" \
+            -DCMAKE_PREFIX_PATH="$work/package/$root" >"$log" 2>&1; then
+        echo "consumer: a build of the other width accepted $name"
+        exit 1
+    fi
+    grep -q 'considered but not accepted' "$log" && grep -q 'BrenquisatConfig.cmake, version: .*bit)' "$log" || {
+        cat "$log"
+        echo "consumer: a build of the other width was not told why $name does not suit it"
+        exit 1
+    }
+    echo "consumer: the other width was refused $name"
 fi
-grep -q 'considered but not accepted' "$log" && grep -q 'BrenquisatConfig.cmake, version: .*bit)' "$log" || {
-    cat "$log"
-    echo "consumer: a build of the other width was not told why the package does not suit it"
-    exit 1
-}
-echo "consumer: built against $(basename "$zip"); the other width was refused it"
+echo "consumer: built against $name, $format"

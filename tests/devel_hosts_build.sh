@@ -1,0 +1,58 @@
+#!/bin/sh
+# Builds C hosts of one width against the developer archives as their users do,
+# each of that width (the *.devel_*_run tests run them):
+#   pkg-config  the MinGW archive copied into a cross toolchain's root by its own
+#               Makefile, so that the .pc file is read away from where it was made
+#   Meson       dependency('brenquisat') with the unpacked MinGW archive
+#   lld-link    the VC archive's Brenquisat.lib, the program beside the DLL
+# and reads the VC archive's CMake files as MSVC would (devel_vc_config.cmake).
+# Inputs, from the environment: ARCHIVE (the archives' path without its
+# -mingw.tar.gz or -VC.zip), TRIPLE, VC_ARCH, FORMAT (objdump's name for the
+# width), CC, OBJDUMP, MSVC_HOST_LINK (lld-link with its options and object),
+# TESTS (this folder) and WORK.
+set -u
+failures=0
+fail() { echo "devel_hosts: $*"; failures=$((failures + 1)); }
+of_width() { "$OBJDUMP" -f "$1" 2>&1 | grep -q "file format $FORMAT\$" || fail "$1 is not $FORMAT"; }
+log=$WORK/log
+
+rm -rf "$WORK" && mkdir -p "$WORK/mingw" "$WORK/vc" "$WORK/pkgconfig" || exit 1
+(cd "$WORK/mingw" && cmake -E tar xf "$ARCHIVE-mingw.tar.gz") &&
+    (cd "$WORK/vc" && cmake -E tar xf "$ARCHIVE-VC.zip") || { echo "devel_hosts: cannot unpack $ARCHIVE-*"; exit 1; }
+mingw=$(echo "$WORK"/mingw/Brenquisat-*) vc=$(echo "$WORK"/vc/Brenquisat-*)
+
+cross=$WORK/cross/$TRIPLE
+if make -C "$mingw" install-"$TRIPLE" CROSS_PATH="$WORK/cross" >"$log" 2>&1 &&
+   flags=$(PKG_CONFIG_LIBDIR=$cross/lib/pkgconfig pkg-config --cflags --libs brenquisat 2>>"$log") &&
+   version=$(PKG_CONFIG_LIBDIR=$cross/lib/pkgconfig pkg-config --modversion brenquisat 2>>"$log") &&
+   "$CC" -std=c99 -DBRENQUISAT_VERSION="\"$version\"" "$TESTS/package_host.c" $flags -lversion \
+       -o "$WORK/pkgconfig/pkgconfig_host.exe" >>"$log" 2>&1 &&
+   cp "$cross/bin/Brenquisat.dll" "$WORK/pkgconfig/"; then
+    of_width "$WORK/pkgconfig/pkgconfig_host.exe"
+    case $flags in
+        *"-I$cross/"*"-L$cross/"*) ;;
+        *) fail "pkg-config gave '$flags', not paths within $cross: brenquisat.pc is not relocatable" ;;
+    esac
+else
+    cat "$log"; fail "pkg-config: no host built from $cross"
+fi
+
+printf "[constants]\narchive = '%s'\n" "$mingw" >"$WORK/archive.ini"
+if meson setup "$WORK/meson" "$TESTS/meson" --cross-file "$WORK/archive.ini" \
+       --cross-file "$TESTS/meson/$TRIPLE.ini" >"$log" 2>&1 &&
+   meson compile -C "$WORK/meson" >>"$log" 2>&1 &&
+   cp "$mingw/$TRIPLE/bin/Brenquisat.dll" "$WORK/meson/"; then
+    of_width "$WORK/meson/meson_host.exe"
+else
+    cat "$log"; fail "Meson: no host built with dependency('brenquisat')"
+fi
+
+if $MSVC_HOST_LINK "$vc/lib/$VC_ARCH/Brenquisat.lib" /out:"$vc/lib/$VC_ARCH/vc_host.exe"; then
+    of_width "$vc/lib/$VC_ARCH/vc_host.exe"
+else
+    fail "lld-link: no host linked against $vc/lib/$VC_ARCH/Brenquisat.lib"
+fi
+
+cmake -DCONFIG_DIR="$vc/cmake" -P "$TESTS/devel_vc_config.cmake" || fail "the VC archive's CMake files"
+echo "devel_hosts: $failures failed"
+[ "$failures" -eq 0 ]
