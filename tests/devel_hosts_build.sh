@@ -3,7 +3,8 @@
 # each of that width (the *.devel_*_run tests run them):
 #   pkg-config  the MinGW archive copied into a cross toolchain's root by its own
 #               Makefile, so that the .pc file is read away from where it was made
-#   Meson       dependency('brenquisat') with the unpacked MinGW archive
+#   Meson       dependency('brenquisat') with the unpacked MinGW archive, through
+#               a cross file for the triplet
 #   lld-link    the VC archive's Brenquisat.lib, the program beside the DLL
 # and reads the VC archive's CMake files as MSVC would (devel_vc_config.cmake).
 # Inputs, from the environment: ARCHIVE (the archives' path without its
@@ -37,9 +38,24 @@ else
     cat "$log"; fail "pkg-config: no host built from $cross"
 fi
 
-printf "[constants]\narchive = '%s'\n" "$mingw" >"$WORK/archive.ini"
-if meson setup "$WORK/meson" "$TESTS/meson" --cross-file "$WORK/archive.ini" \
-       --cross-file "$TESTS/meson/$TRIPLE.ini" >"$log" 2>&1 &&
+cpu=${TRIPLE%%-*}
+cat >"$WORK/$TRIPLE.ini" <<END
+[binaries]
+c = '$TRIPLE-gcc'
+ar = '$TRIPLE-ar'
+strip = '$TRIPLE-strip'
+pkgconfig = 'pkg-config'
+
+[properties]
+pkg_config_libdir = '$mingw/$TRIPLE/lib/pkgconfig'
+
+[host_machine]
+system = 'windows'
+cpu_family = '$(echo "$cpu" | sed 's/i686/x86/')'
+cpu = '$cpu'
+endian = 'little'
+END
+if meson setup "$WORK/meson" "$TESTS/meson" --cross-file "$WORK/$TRIPLE.ini" >"$log" 2>&1 &&
    meson compile -C "$WORK/meson" >>"$log" 2>&1 &&
    cp "$mingw/$TRIPLE/bin/Brenquisat.dll" "$WORK/meson/"; then
     of_width "$WORK/meson/meson_host.exe"

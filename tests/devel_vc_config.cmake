@@ -1,49 +1,42 @@
-# Checks the VC developer archive's CMake files without MSVC, which this machine
-# lacks: as MSVC, a 32-bit and a 64-bit consumer each get their own folder's
-# DLL and Brenquisat.lib, and a consumer of another width is refused.
+# Reads the VC developer archive's CMake files as MSVC would, which this machine
+# lacks: a 32-bit and a 64-bit consumer each get their own folder's DLL and
+# Brenquisat.lib, and a consumer of another width is refused.
 #   cmake -DCONFIG_DIR=<archive>/cmake -P devel_vc_config.cmake
-# Targets cannot be made in script mode: the two commands that make one record
-# what they are given instead.
 cmake_minimum_required(VERSION 3.25)
+# Script mode makes no targets: what the config would make is recorded instead.
 function(add_library)
     string(JOIN " " made ${ARGN})
-    set(target_made "${made}" PARENT_SCOPE)
+    set(made "${made}" PARENT_SCOPE)
 endfunction()
-function(set_target_properties)
-    set(target_properties "${ARGN}" PARENT_SCOPE)
+function(set_target_properties target)
+    cmake_parse_arguments(PARSE_ARGV 1 made "" "IMPORTED_LOCATION;IMPORTED_IMPLIB;INTERFACE_INCLUDE_DIRECTORIES" "")
+    set(dll "${made_IMPORTED_LOCATION}" PARENT_SCOPE)
+    set(implib "${made_IMPORTED_IMPLIB}" PARENT_SCOPE)
+    set(include "${made_INTERFACE_INCLUDE_DIRECTORIES}" PARENT_SCOPE)
 endfunction()
 
 set(MSVC 1)
-set(failures 0)
-foreach(width 4:x86 8:x64)
-    string(REPLACE ":" ";" width "${width}")
-    list(GET width 0 CMAKE_SIZEOF_VOID_P)
-    list(GET width 1 folder)
+foreach(CMAKE_SIZEOF_VOID_P 4 8 2)
+    set(folder x86)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
+        set(folder x64)
+    endif()
     unset(PACKAGE_VERSION_UNSUITABLE)
     include(${CONFIG_DIR}/BrenquisatConfigVersion.cmake)
+    if(CMAKE_SIZEOF_VOID_P EQUAL 2)
+        if(NOT PACKAGE_VERSION_UNSUITABLE)
+            message(FATAL_ERROR "devel_vc_config: a consumer of 2-byte pointers was not refused")
+        endif()
+        break()
+    endif()
     include(${CONFIG_DIR}/BrenquisatConfig.cmake)
-    cmake_parse_arguments(made "" "IMPORTED_LOCATION;IMPORTED_IMPLIB;INTERFACE_INCLUDE_DIRECTORIES" ""
-        ${target_properties})
-    if(PACKAGE_VERSION_UNSUITABLE OR NOT target_made STREQUAL "Brenquisat::Brenquisat SHARED IMPORTED"
-       OR NOT made_IMPORTED_LOCATION MATCHES "/lib/${folder}/Brenquisat.dll$"
-       OR NOT made_IMPORTED_IMPLIB MATCHES "/lib/${folder}/Brenquisat.lib$"
-       OR NOT EXISTS "${made_IMPORTED_LOCATION}" OR NOT EXISTS "${made_IMPORTED_IMPLIB}"
-       OR NOT EXISTS "${made_INTERFACE_INCLUDE_DIRECTORIES}/brenquisat.h")
-        message("devel_vc_config: a ${CMAKE_SIZEOF_VOID_P}-byte-pointer MSVC consumer got "
-                "'${target_made}' with ${target_properties} (unsuitable: ${PACKAGE_VERSION_UNSUITABLE})")
-        math(EXPR failures "${failures} + 1")
+    if(PACKAGE_VERSION_UNSUITABLE OR NOT made STREQUAL "Brenquisat::Brenquisat SHARED IMPORTED"
+       OR NOT dll MATCHES "/lib/${folder}/Brenquisat.dll$" OR NOT EXISTS "${dll}"
+       OR NOT implib MATCHES "/lib/${folder}/Brenquisat.lib$" OR NOT EXISTS "${implib}"
+       OR NOT EXISTS "${include}/brenquisat.h")
+        message(FATAL_ERROR "devel_vc_config: an MSVC consumer of ${CMAKE_SIZEOF_VOID_P}-byte pointers "
+                "got '${made}' with DLL '${dll}', import library '${implib}', include '${include}' "
+                "(unsuitable: '${PACKAGE_VERSION_UNSUITABLE}')")
     endif()
 endforeach()
-
-set(CMAKE_SIZEOF_VOID_P 2)
-unset(PACKAGE_VERSION_UNSUITABLE)
-include(${CONFIG_DIR}/BrenquisatConfigVersion.cmake)
-if(NOT PACKAGE_VERSION_UNSUITABLE)
-    message("devel_vc_config: a 2-byte-pointer consumer was not refused")
-    math(EXPR failures "${failures} + 1")
-endif()
-
-if(failures)
-    message(FATAL_ERROR "devel_vc_config: ${failures} failed")
-endif()
-message("devel_vc_config: x86 and x64 picked for MSVC, other widths refused")
+message("devel_vc_config: MSVC consumers get lib/x86 and lib/x64; other widths are refused")
