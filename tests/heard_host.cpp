@@ -126,11 +126,8 @@ bool Hear(HostAudio* audio, const std::string& what, const std::string& expected
 {
     std::printf("%s, expect %s\n", what.c_str(),
                 expected == "silence" ? "silence" : (expected + " dB").c_str());
-    double from = ToneSeconds(audio->clock);
-    bool played = WaitForTone(&audio->clock, kSpanMs);
+    bool played = WaitForToneAndPrint(&audio->clock, kSpanMs);
     ok(played, "the tone stood still at %.3f s\n", ToneSeconds(audio->clock));
-    std::printf("wait %lu ms (tone %.3f-%.3f s)\n", kSpanMs, from, ToneSeconds(audio->clock));
-    std::fflush(stdout);
     return played;
 }
 

@@ -135,13 +135,7 @@ bool Wait(Tone* tone, DWORD milliseconds)
         std::printf("wait %lu ms\n", milliseconds);
         return true;
     }
-    double from = ToneSeconds(tone->clock);
-    bool played = WaitForTone(&tone->clock, milliseconds);
-    if (played)
-        std::printf("wait %lu ms (tone %.3f-%.3f s)\n", milliseconds, from, ToneSeconds(tone->clock));
-    else
-        std::printf("wait %lu ms (tone stalled at %.3f s)\n", milliseconds, ToneSeconds(tone->clock));
-    return played;
+    return WaitForToneAndPrint(&tone->clock, milliseconds);
 }
 
 void StopTone(Tone* tone)

@@ -7,6 +7,7 @@
 #include <dsound.h>
 
 #include <cmath>
+#include <cstdio>
 
 const DWORD kToneHz = 1000;
 const double kToneAmplitude = 0.5;  // -6.02 dBFS peak
@@ -89,6 +90,20 @@ inline bool WaitForTone(ToneClock* clock, DWORD milliseconds)
         }
     }
     return true;
+}
+
+// Waits as WaitForTone and prints the span of the tone it covered, the line
+// that scripts/heard-levels measures: "wait MS ms (tone A-B s)".
+inline bool WaitForToneAndPrint(ToneClock* clock, DWORD milliseconds)
+{
+    double from = ToneSeconds(*clock);
+    bool played = WaitForTone(clock, milliseconds);
+    if (played)
+        std::printf("wait %lu ms (tone %.3f-%.3f s)\n", milliseconds, from, ToneSeconds(*clock));
+    else
+        std::printf("wait %lu ms (tone stalled at %.3f s)\n", milliseconds, ToneSeconds(*clock));
+    std::fflush(stdout);
+    return played;
 }
 
 // The tone in a secondary buffer of one second, playing on the device given.
