@@ -21,13 +21,12 @@ all: build
 setup:
 	@scripts/setup-debian.sh
 
-# Both architectures, each with its package, then the developer archives that
-# hold both (build/devel).
+# Both architectures, then the archives made of them (build/archives).
 build: setup
 	@for arch in $(ALL_ARCHS); do \
 	    cmake --preset $$arch >/dev/null && cmake --build --preset $$arch || exit 1; \
 	done
-	@scripts/devel-archives $(BUILD)
+	@scripts/archives $(BUILD)
 
 # One CTest run over both build trees; each test is labelled with its architecture.
 test: build
@@ -37,10 +36,8 @@ test: build
 
 dist: build
 	@rm -rf $(DIST) && mkdir -p $(DIST)
-	@for arch in $(ALL_ARCHS); do \
-	    cp -a $(BUILD)/$$arch/Brenquisat-*-$$arch $(DIST)/$$arch && cp -a $(BUILD)/$$arch/Brenquisat-*-$$arch.zip $(DIST)/ || exit 1; \
-	done
-	@cp -a $(BUILD)/devel/Brenquisat-devel-* $(DIST)/
+	@for arch in $(ALL_ARCHS); do cp -a $(BUILD)/archives/Brenquisat-*-$$arch $(DIST)/$$arch || exit 1; done
+	@cp -a $(BUILD)/archives/Brenquisat-*.zip $(BUILD)/archives/Brenquisat-*.tar.gz $(DIST)/
 	@cd $(DIST) && sha256sum Brenquisat-*.zip Brenquisat-*.tar.gz >SHA256SUMS
 	@echo "dist: $$(ls $(DIST) | tr '\n' ' ')"
 
