@@ -1,7 +1,6 @@
 #include "device_state.h"
 
 #include "brenquisat.h"
-#include "device_release.h"
 
 IDirectSound8* g_dsDevice = nullptr;
 bool g_dsReady = false;
@@ -11,8 +10,6 @@ bool EnsureDS()
     if (g_dsReady)
         return true;
 
-    // The platform may hand a device still being released to this open.
-    WaitForPendingDSRelease();
     HRESULT hr = DirectSoundCreate8(nullptr, &g_dsDevice, nullptr);
     if (FAILED(hr)) {
         g_dsDevice = nullptr;

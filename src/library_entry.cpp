@@ -1,4 +1,4 @@
-// The library's entry routine: full level back and the device released at unload.
+// The library's entry routine: full level back at unload, then the device handed off.
 #include "device_release.h"
 #include "device_state.h"
 #include "master_volume.h"

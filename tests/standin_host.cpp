@@ -8,9 +8,6 @@
 
 namespace {
 
-const char kLibrary[] = "Brenquisat.dll";
-const char kSecondCopy[] = "BrenquisatCopy.dll";
-
 // What the stand-in logs for each platform call, result included.
 #define CREATED "DirectSoundCreate8(NULL, NULL) = DS_OK\n"
 #define CREATE_FAILED "DirectSoundCreate8(NULL, NULL) = DSERR_NODRIVER\n"
@@ -40,8 +37,6 @@ struct Sequence {
     // steps to fail from there on; "releasedelay:MS" makes the final release of
     // each device created from there on take that long; "FreeLibrary" unloads
     // and "LoadLibrary" loads again at once; "Thread" starts and ends a thread.
-    // A step ending in "@2" acts on a second copy of the library, loaded side
-    // by side from another file by "LoadLibrary@2".
     const char* steps;
     const char* platformCalls;
 };
@@ -120,15 +115,7 @@ const Sequence kSequences[] = {
      OPENED APPLIED(-700) REFUSED(0, "DSERR_GENERIC") DEVICE_RELEASED},
     {"thread attach and detach make no call, with the device closed or open",
      "Thread InitDS=1 Thread", OPENED},
-    {"an immediate reload opens its device only once the unloaded one's release has ended",
-     "releasedelay:50 MuteDS=1 FreeLibrary LoadLibrary MuteDS=1",
-     OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED OPENED APPLIED(-10000)},
-    {"a reload waits for the releases of every copy unloaded before it",
-     "releasedelay:400 MuteDS=1 LoadLibrary@2 releasedelay:50 MuteDS@2=1 FreeLibrary FreeLibrary@2 "
-     "LoadLibrary MuteDS=1",
-     OPENED APPLIED(-10000) OPENED APPLIED(-10000) APPLIED(0) APPLIED(0) DEVICE_RELEASED
-     DEVICE_RELEASED OPENED APPLIED(-10000)},
-    {"a release stuck past the bound holds a reload's open up only that long",
+    {"a release still under way holds up neither FreeLibrary nor a reload",
      "releasedelay:3000 MuteDS=1 releasedelay:0 FreeLibrary LoadLibrary MuteDS=1 FreeLibrary",
      OPENED APPLIED(-10000) APPLIED(0) OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED
      DEVICE_RELEASED},
@@ -148,15 +135,10 @@ bool WaitForNoLiveObjects()
     return StandinLiveObjects() == 0;
 }
 
-// Runs one step on one of the two copies; false when it could not be run at all.
-bool RunStep(const Sequence& s, std::string step, LoadedBrenquisat (&copies)[2])
+// Runs one step; false when it could not be run at all.
+bool RunStep(const Sequence& s, const std::string& step, LoadedBrenquisat* e)
 {
-    size_t at = step.find("@2");
-    LoadedBrenquisat* e = &copies[at == std::string::npos ? 0 : 1];
-    if (at != std::string::npos)
-        step.erase(at, 2);
     std::string name = step.substr(0, step.find_first_of("(="));
-
     if (step.compare(0, 5, "fail:") == 0) {
         StandinSetFaults(step.c_str() + 5);
     } else if (step.compare(0, 13, "releasedelay:") == 0) {
@@ -165,8 +147,7 @@ bool RunStep(const Sequence& s, std::string step, LoadedBrenquisat (&copies)[2])
         ok(FreeLibrary(e->module), "%s: FreeLibrary failed\n", s.name);
         e->module = nullptr;
     } else if (name == "LoadLibrary") {
-        ok(LoadBrenquisat(e, e == &copies[0] ? kLibrary : kSecondCopy),
-           "%s: loading the library failed (error %lu)\n", s.name, GetLastError());
+        ok(LoadBrenquisat(e), "%s: loading the library failed (error %lu)\n", s.name, GetLastError());
     } else if (name == "Thread") {
         HANDLE thread = CreateThread(nullptr, 0, DoNothing, nullptr, 0, nullptr);
         ok(thread != nullptr, "%s: CreateThread failed\n", s.name);
@@ -181,8 +162,7 @@ bool RunStep(const Sequence& s, std::string step, LoadedBrenquisat (&copies)[2])
 void RunSequence(const Sequence& s)
 {
     StandinReset("");
-    LoadedBrenquisat copies[2] = {};
-    LoadedBrenquisat& e = copies[0];
+    LoadedBrenquisat e;
     if (!LoadBrenquisat(&e)) {
         ok(false, "%s: Brenquisat.dll or one of its exports did not load (error %lu)\n", s.name,
            GetLastError());
@@ -195,7 +175,7 @@ void RunSequence(const Sequence& s)
         size_t end = steps.find(' ', start);
         if (end == std::string::npos)
             end = steps.size();
-        if (!RunStep(s, steps.substr(start, end - start), copies))
+        if (!RunStep(s, steps.substr(start, end - start), &e))
             break;
         start = end + 1;
     }
@@ -209,11 +189,9 @@ void RunSequence(const Sequence& s)
 
     // Whatever the sequence left open must close with exactly one release each.
     StandinSetFaults("");
-    for (LoadedBrenquisat& copy : copies) {
-        if (copy.module) {
-            copy.ReleaseDS();
-            FreeLibrary(copy.module);
-        }
+    if (e.module) {
+        e.ReleaseDS();
+        FreeLibrary(e.module);
     }
     ok(WaitForNoLiveObjects(), "%s: %d platform objects still hold references\n", s.name,
        StandinLiveObjects());
@@ -288,143 +266,17 @@ void CheckProcessExit(const char* self)
 }
 
 
-// The record of pending device releases is a named object that any process of
-// the same user can create first.  A forged one must neither hold the open up
-// past its bound nor touch anything of the host's.
-const char* const kForgeries[] = {
-    "garbage",       // small multiples of 4, like handle values and thread ids
-    "host-handles",  // every pointer-sized word one of the host's own handles
-    "host-thread",   // a live thread of the host that is no release, in every slot
-    "too-small",     // a mapping of one byte
-    "other-object",  // an event under the record's name
-};
-const DWORD kForgedOpenWatchdogMs = 6000;  // three times the library's bound
-
-struct HostObjects {
-    HANDLE file;
-    HANDLE event;
-    HANDLE thread;
-    DWORD threadId;
-};
-
-DWORD WINAPI WaitForEvent(void* event)
-{
-    return WaitForSingleObject(event, INFINITE);
-}
-
-// Creates the record's object as a forger would; its handle, kept open.
-HANDLE Forge(const std::string& kind, const HostObjects& host)
-{
-    wchar_t name[64];
-    wsprintfW(name, L"Local\\Brenquisat-pending-release-%lu", GetCurrentProcessId());
-    if (kind == "other-object")
-        return CreateEventW(nullptr, TRUE, FALSE, name);
-
-    DWORD size = kind == "too-small" ? 1 : 4096;
-    HANDLE mapping = CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, size, name);
-    auto* words = static_cast<DWORD*>(MapViewOfFile(mapping, FILE_MAP_WRITE, 0, 0, size));
-    if (!words)
-        return nullptr;
-    if (kind == "garbage") {
-        unsigned seed = 12345;
-        for (DWORD i = 0; i < size / 4; ++i)
-            words[i] = ((seed = seed * 1103515245 + 12345) >> 16 & 0xff) * 4;
-    } else if (kind == "host-handles") {
-        auto* slots = reinterpret_cast<HANDLE*>(words);
-        for (DWORD i = 0; i < size / sizeof(HANDLE); ++i)
-            slots[i] = i % 2 ? host.event : host.file;
-    } else if (kind == "host-thread") {
-        FILETIME created, unused;
-        GetThreadTimes(host.thread, &created, &unused, &unused, &unused);
-        // Slots of four words from the third: thread id, unused, creation time.
-        for (DWORD slot = 2; slot + 4 <= 18; slot += 4) {
-            words[slot] = host.threadId;
-            words[slot + 2] = created.dwLowDateTime;
-            words[slot + 3] = created.dwHighDateTime;
-        }
-    }
-    if (size >= 4)
-        words[0] = GetCurrentProcessId();  // The id is in the name, for anyone to read.
-    UnmapViewOfFile(words);
-    return mapping;
-}
-
-DWORD WINAPI CallInitDS(void* library)
-{
-    return static_cast<DWORD>(static_cast<LoadedBrenquisat*>(library)->InitDS());
-}
-
-// The child: forges the record, then opens, unloads and reopens.
-int ForgedRecordChild(const std::string& kind)
-{
-    char path[MAX_PATH], dir[MAX_PATH];
-    GetTempPathA(sizeof(dir), dir);
-    GetTempFileNameA(dir, "brq", 0, path);
-    HostObjects host;
-    host.file = CreateFileA(path, GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                            FILE_FLAG_DELETE_ON_CLOSE, nullptr);
-    host.event = CreateEventW(nullptr, TRUE, FALSE, nullptr);
-    host.thread = CreateThread(nullptr, 0, WaitForEvent, host.event, 0, &host.threadId);
-    HANDLE forged = Forge(kind, host);
-    ok(forged != nullptr, "%s: the forged record could not be made (error %lu)\n", kind.c_str(),
-       GetLastError());
-
-    LoadedBrenquisat e;
-    if (!LoadBrenquisat(&e)) {
-        ok(false, "%s: Brenquisat.dll did not load\n", kind.c_str());
-        return CheckSummary(kind.c_str());
-    }
-    HANDLE call = CreateThread(nullptr, 0, CallInitDS, &e, 0, nullptr);
-    if (WaitForSingleObject(call, kForgedOpenWatchdogMs) != WAIT_OBJECT_0) {
-        ok(false, "%s: InitDS had not returned after %lu ms\n", kind.c_str(), kForgedOpenWatchdogMs);
-        TerminateProcess(GetCurrentProcess(), CheckSummary(kind.c_str()));
-    }
-    DWORD result = 0;
-    GetExitCodeThread(call, &result);
-    CloseHandle(call);
-    ok(result == 1, "%s: InitDS() returned %lu, expected 1\n", kind.c_str(), result);
-
-    DWORD written = 0;
-    ok(WriteFile(host.file, "x", 1, &written, nullptr) && written == 1,
-       "%s: WriteFile on the host's own file failed (error %lu)\n", kind.c_str(), GetLastError());
-    ok(SetEvent(host.event), "%s: SetEvent on the host's own event failed\n", kind.c_str());
-    ok(WaitForSingleObject(host.thread, 5000) == WAIT_OBJECT_0,
-       "%s: the host's own thread did not end once its event was set\n", kind.c_str());
-
-    // The unload writes into whatever the record is, and the next copy opens.
-    ok(e.MuteDS(), "%s: MuteDS() returned false\n", kind.c_str());
-    FreeLibrary(e.module);
-    ok(LoadBrenquisat(&e) && e.MuteDS(), "%s: MuteDS() after a reload failed\n", kind.c_str());
-    e.ReleaseDS();
-    FreeLibrary(e.module);
-    ok(WaitForNoLiveObjects(), "%s: %d platform objects still hold references\n", kind.c_str(),
-       StandinLiveObjects());
-    return CheckSummary(kind.c_str());
-}
-
-void CheckForgedRecords(const char* self)
-{
-    for (const char* kind : kForgeries) {
-        int code = RunSelf(self, (std::string("forged-record ") + kind).c_str());
-        ok(code == 0, "the child with a forged record (%s) ended with %#x, expected 0\n", kind,
-           static_cast<unsigned>(code));
-    }
-}
-
 } // namespace
 
 int main(int argc, char** argv)
 {
     if (argc > 1 && !std::strcmp(argv[1], "exit-with-device-open"))
         return ExitWithDeviceOpen();
-    if (argc > 2 && !std::strcmp(argv[1], "forged-record"))
-        return ForgedRecordChild(argv[2]);
     for (const Sequence& s : kSequences)
         RunSequence(s);
 #ifndef _WIN64
     CheckCallingConvention();
 #endif
     CheckProcessExit(argv[0]);
-    CheckForgedRecords(argv[0]);
     return CheckSummary("standin_sequences");
 }

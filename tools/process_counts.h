@@ -1,7 +1,9 @@
-// The calling process's thread and handle counts, for leak checks.
+// The calling process's thread and handle counts and private memory, for leak
+// checks.
 #pragma once
 
 #include <windows.h>
+#include <psapi.h>
 #include <tlhelp32.h>
 
 inline int ThreadCount()
@@ -41,7 +43,7 @@ inline int HandleCount()
     return own;
 }
 
-// After FreeLibrary the device is released on a thread that ends a moment later:
+// After FreeLibrary the device may be released on a thread that ends a moment later:
 // waits, at most 5 s, for the thread count to fall back to an expected value.
 inline int ThreadCountSettledAt(int expected)
 {
@@ -51,4 +53,15 @@ inline int ThreadCountSettledAt(int expected)
         count = ThreadCount();
     }
     return count;
+}
+
+// Bytes of memory private to the process: its commit charge (on Wine, its
+// anonymous resident pages and swap; Wine 8 leaves PrivateUsage at 0).
+inline long long PrivateBytes()
+{
+    PROCESS_MEMORY_COUNTERS counters = {};
+    counters.cb = sizeof(counters);
+    if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof(counters)))
+        return -1;
+    return static_cast<long long>(counters.PagefileUsage);
 }
