@@ -3,11 +3,11 @@
 # toolchain; the program and the DLL copied beside it must be of the
 # toolchain's width.  Given another toolchain, a build of that width must be
 # told that the package does not suit it.
-#   consumer_build.sh ARCHIVE ROOT TOOLCHAIN OBJDUMP FORMAT CONSUMER_SOURCE WORK_DIR [OTHER_TOOLCHAIN]
-# ROOT is the folder within the archive to put in CMAKE_PREFIX_PATH; FORMAT is
-# objdump's name for the width (pei-i386, pei-x86-64).
+#   consumer_build.sh ARCHIVE ROOT TOOLCHAIN CHECK_PE ARCH CONSUMER_SOURCE WORK_DIR [OTHER_TOOLCHAIN]
+# ROOT is the folder within the archive to put in CMAKE_PREFIX_PATH; CHECK_PE
+# reads the width of what was built, which must be ARCH's (win32, win64).
 set -u
-archive=$1 root=$2 toolchain=$3 objdump=$4 format=$5 source=$6 work=$7 other_toolchain=${8:-}
+archive=$1 root=$2 toolchain=$3 check_pe=$4 arch=$5 source=$6 work=$7 other_toolchain=${8:-}
 log=$work/log
 name=$(basename "$archive")
 
@@ -21,10 +21,8 @@ if ! cmake -S "$source" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
     echo "consumer: configuring or building against $name failed"
     exit 1
 fi
-for built in consumer.exe Brenquisat.dll; do
-    "$objdump" -f "$work/build/$built" 2>&1 | grep -q "file format $format\$" ||
-        { echo "consumer: $built built against $name is not $format"; exit 1; }
-done
+"$check_pe" width "$arch" "$work/build/consumer.exe" "$work/build/Brenquisat.dll" ||
+    { echo "consumer: what was built against $name is not $arch"; exit 1; }
 
 if [ -n "$other_toolchain" ]; then
     if cmake -S "$source" -B "$work/other" -DCMAKE_TOOLCHAIN_FILE="$other_toolchain" \
@@ -39,4 +37,4 @@ if [ -n "$other_toolchain" ]; then
     }
     echo "consumer: the other width was refused $name"
 fi
-echo "consumer: built against $name, $format"
+echo "consumer: built against $name, $arch"

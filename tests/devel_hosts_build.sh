@@ -8,13 +8,13 @@
 #   lld-link    the VC archive's Brenquisat.lib, the program beside the DLL
 # and reads the VC archive's CMake files as MSVC would (devel_vc_config.cmake).
 # Inputs, from the environment: ARCHIVE (the archives' path without its
-# -mingw.tar.gz or -VC.zip), TRIPLE, VC_ARCH, FORMAT (objdump's name for the
-# width), CC, OBJDUMP, MSVC_HOST_LINK (lld-link with its options and object),
+# -mingw.tar.gz or -VC.zip), TRIPLE, VC_ARCH, ARCH (win32, win64), CC, CHECK_PE
+# (which reads an image's width), MSVC_HOST_LINK (lld-link with its options and object),
 # TESTS (this folder) and WORK.
 set -u
 failures=0
 fail() { echo "devel_hosts: $*"; failures=$((failures + 1)); }
-of_width() { "$OBJDUMP" -f "$1" 2>&1 | grep -q "file format $FORMAT\$" || fail "$1 is not $FORMAT"; }
+of_width() { "$CHECK_PE" width "$ARCH" "$1" || fail "$1 is not $ARCH"; }
 log=$WORK/log
 
 rm -rf "$WORK" && mkdir -p "$WORK/mingw" "$WORK/vc" "$WORK/pkgconfig" || exit 1

@@ -1,0 +1,72 @@
+#!/usr/bin/python3
+"""Reads Windows images with pefile, whatever binutils prints.
+
+  check_pe.py dll ARCH DLL        the shipped DLL: an ARCH image (win32 or win64)
+                                  that is a DLL, exports exactly the five names,
+                                  imports system DLLs only, and stays small
+  check_pe.py width ARCH FILE...  each file is an image of ARCH's width
+"""
+import os
+import sys
+
+import pefile
+
+WIDTHS = {
+    "win32": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], pefile.OPTIONAL_HEADER_MAGIC_PE),
+    "win64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
+}
+EXPORTS = ["InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL", "MSVCRT.DLL"}
+MAX_SIZE = 32768
+
+
+def open_image(path):
+    try:
+        return pefile.PE(path)
+    except (OSError, pefile.PEFormatError) as error:
+        sys.exit(f"check_pe: cannot read {path}: {error}")
+
+
+def width_problems(pe, arch):
+    machine, magic = WIDTHS[arch]
+    if pe.FILE_HEADER.Machine != machine or pe.OPTIONAL_HEADER.Magic != magic:
+        return [f"machine {pe.FILE_HEADER.Machine:#x}, optional header magic "
+                f"{pe.OPTIONAL_HEADER.Magic:#x}: not a {arch} image"]
+    return []
+
+
+def dll_problems(pe, arch, path):
+    problems = width_problems(pe, arch)
+    if not pe.is_dll():
+        problems.append("not a DLL")
+    exported = pe.DIRECTORY_ENTRY_EXPORT.symbols if hasattr(pe, "DIRECTORY_ENTRY_EXPORT") else []
+    exports = sorted(symbol.name.decode() for symbol in exported if symbol.name)
+    if exports != EXPORTS:
+        problems.append(f"exports are {exports}, expected exactly {EXPORTS}")
+    imports = sorted(i.dll.decode().upper() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
+    problems += [f"imports {name}, which is not a system DLL" for name in imports
+                 if name not in SYSTEM_DLLS]
+    size = os.path.getsize(path)
+    if size >= MAX_SIZE:
+        problems.append(f"{size} bytes: a stripped build should stay under 32 KiB")
+    print(f"check_pe: {os.path.basename(path)}: {size} bytes; exports: {' '.join(exports)}; "
+          f"imports: {' '.join(imports)}")
+    return problems
+
+
+def main(argv):
+    if len(argv) < 4 or argv[1] not in ("dll", "width") or argv[2] not in WIDTHS:
+        sys.exit(__doc__)
+    mode, arch, paths = argv[1], argv[2], argv[3:]
+    failures = 0
+    for path in paths:
+        pe = open_image(path)
+        problems = dll_problems(pe, arch, path) if mode == "dll" else width_problems(pe, arch)
+        for problem in problems:
+            print(f"check_pe: {path}: {problem}")
+        failures += bool(problems)
+    return 1 if failures else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main(sys.argv))
