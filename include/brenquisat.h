@@ -7,6 +7,13 @@
  * it and stays open until ReleaseDS or unload; unloading the library with the
  * device open sets full level back.
  *
+ * Why a call failed: after InitDS, SetDSVolume, MuteDS or UnmuteDS returns 0 or
+ * false, GetLastError() on the same thread returns the DirectSound HRESULT that
+ * decided it (DSERR_NODRIVER: no playback device; DSERR_CONTROLUNAVAIL: the
+ * process's primary buffer was made without DSBCAPS_CTRLVOLUME;
+ * DSERR_INVALIDPARAM: a volume outside -10000..0); after a success it returns 0.
+ * ReleaseDS and unloading leave it as it was.
+ *
  * Calls must come from one thread at a time: the library takes no lock.
  */
 #ifndef BRENQUISAT_H

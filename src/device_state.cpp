@@ -5,15 +5,21 @@
 IDirectSound8* g_dsDevice = nullptr;
 bool g_dsReady = false;
 
+bool ReportDSResult(HRESULT hr)
+{
+    SetLastError(FAILED(hr) ? static_cast<DWORD>(hr) : ERROR_SUCCESS);
+    return SUCCEEDED(hr);
+}
+
 bool EnsureDS()
 {
     if (g_dsReady)
-        return true;
+        return ReportDSResult(DS_OK);
 
     HRESULT hr = DirectSoundCreate8(nullptr, &g_dsDevice, nullptr);
     if (FAILED(hr)) {
         g_dsDevice = nullptr;
-        return false;
+        return ReportDSResult(hr);
     }
 
     // Where every DirectSound object of a process shares one device (Wine's), a
@@ -23,13 +29,11 @@ bool EnsureDS()
     // only on a shared device; any other answer sets the level as usual.
     if (g_dsDevice->Compact() != DS_OK)
         hr = g_dsDevice->SetCooperativeLevel(GetDesktopWindow(), DSSCL_NORMAL);
-    if (SUCCEEDED(hr)) {
+    if (SUCCEEDED(hr))
         g_dsReady = true;
-        return true;
-    }
-
-    ReleaseDS();
-    return false;
+    else
+        ReleaseDS();
+    return ReportDSResult(hr);
 }
 
 extern "C" int __cdecl InitDS(void)
@@ -40,8 +44,11 @@ extern "C" int __cdecl InitDS(void)
 extern "C" void __cdecl ReleaseDS(void)
 {
     if (g_dsDevice) {
+        // No result to explain: the host's last-error value stays as it was.
+        DWORD lastError = GetLastError();
         g_dsDevice->Release();
         g_dsDevice = nullptr;
+        SetLastError(lastError);
     }
     g_dsReady = false;
 }

@@ -8,6 +8,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
     if (reason != DLL_PROCESS_DETACH)
         return TRUE;
 
+    // The host's last-error value is its own: the unload leaves it as it was.
+    DWORD lastError = GetLastError();
+
     // Full level back before the host gets control again.
     if (g_dsReady && g_dsDevice)
         ApplyDSVolume(DSBVOLUME_MAX);
@@ -21,5 +24,6 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
     // the ending process reclaims the device.
     if (!reserved)
         HandOffDSRelease(device);
+    SetLastError(lastError);
     return TRUE;
 }

@@ -21,7 +21,7 @@ bool ApplyDSVolume(LONG volume)
     if (!g_dsReady && !EnsureDS())
         return false;
     if (!g_dsDevice)
-        return false;
+        return ReportDSResult(DSERR_UNINITIALIZED);
 
     DSBUFFERDESC desc = {};
     desc.dwSize = sizeof(desc);
@@ -32,7 +32,7 @@ bool ApplyDSVolume(LONG volume)
     IDirectSoundBuffer* buffer = nullptr;
     HRESULT hr = g_dsDevice->CreateSoundBuffer(&desc, &buffer, nullptr);
     if (FAILED(hr) || !buffer)
-        return false;
+        return ReportDSResult(FAILED(hr) ? hr : DSERR_GENERIC);
 
     hr = buffer->SetVolume(volume);
     if (SUCCEEDED(hr) && !AlreadyPlaying(buffer)) {
@@ -43,7 +43,7 @@ bool ApplyDSVolume(LONG volume)
         buffer->Stop();
     }
     buffer->Release();
-    return SUCCEEDED(hr);
+    return ReportDSResult(hr);
 }
 
 extern "C" int __cdecl SetDSVolume(int volume)

@@ -4,13 +4,16 @@
 #pragma once
 
 #include "brenquisat_exports.h"
+#include "ds_errors.h"
 
 #include <windows.h>
 
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <sstream>
 #include <string>
+#include <vector>
 
 inline int g_checkFailures = 0;
 inline int g_checkCount = 0;
@@ -44,35 +47,91 @@ inline bool LoadBrenquisat(LoadedBrenquisat* e, const char* name = "Brenquisat.d
     return e->module && BindBrenquisat(e->module, e);
 }
 
+// The space-separated steps of a sequence.
+inline std::vector<std::string> SplitSteps(const char* steps)
+{
+    std::istringstream words(steps);
+    std::vector<std::string> split;
+    for (std::string step; words >> step;)
+        split.push_back(step);
+    return split;
+}
+
+// A last-error value that no platform call leaves by chance, set before each
+// export: a success must clear it, ReleaseDS must leave it.
+const DWORD kStaleLastError = 0x0badf00d;
+
+inline std::string LastErrorName(DWORD error)
+{
+    if (const DSErrorText* known = FindDSError(static_cast<HRESULT>(error)))
+        return known->name;
+    char number[16];
+    std::snprintf(number, sizeof(number), "%#lx", error);
+    return number;
+}
+
+// After an export's result: GetLastError() is 0 after a success, and after a
+// failure the HRESULT named, or one of those named as "A|B" where platforms
+// differ (with none named, some failing HRESULT).
+inline void CheckLastError(const char* context, const std::string& call, int result, DWORD error,
+                           const std::string& expected)
+{
+    std::string got = LastErrorName(error);
+    if (result != 0) {
+        ok(error == ERROR_SUCCESS, "%s: GetLastError() after %s succeeded was %s, expected 0\n",
+           context, call.c_str(), got.c_str());
+    } else if (!expected.empty()) {
+        ok(("|" + expected + "|").find("|" + got + "|") != std::string::npos,
+           "%s: GetLastError() after %s failed was %s, expected %s\n", context, call.c_str(),
+           got.c_str(), expected.c_str());
+    } else {
+        ok(FAILED(static_cast<HRESULT>(error)),
+           "%s: GetLastError() after %s failed was %s, expected a failing HRESULT\n", context,
+           call.c_str(), got.c_str());
+    }
+}
+
 // Calls the export a step names ("InitDS=1", "ReleaseDS", "SetDSVolume(-600)=1",
-// "MuteDS=0") and checks its result against the one after "="; false when the
-// step names no export or the library is not loaded.
+// "MuteDS=0") and checks its result against the one after "=", and the reason
+// GetLastError() gives against the HRESULT named after "/" ("InitDS=0/DSERR_NODRIVER");
+// false when the step names no export or the library is not loaded.
 inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const char* context)
 {
     std::string name = step.substr(0, step.find_first_of("(="));
     size_t eq = step.find('=');
     int expected = eq == std::string::npos ? -1 : std::atoi(step.c_str() + eq + 1);
+    size_t slash = step.find('/');
+    std::string expectedError = slash == std::string::npos ? "" : step.substr(slash + 1);
     if (!e.module) {
         ok(false, "%s: %s after FreeLibrary\n", context, step.c_str());
         return false;
-    } else if (name == "InitDS") {
-        int result = e.InitDS();
-        ok(result == expected, "%s: InitDS() returned %d, expected %d\n", context, result, expected);
+    }
+
+    std::string call = name + "()";
+    SetLastError(kStaleLastError);
+    int result = 0;
+    if (name == "InitDS") {
+        result = e.InitDS();
     } else if (name == "ReleaseDS") {
         e.ReleaseDS();
+        DWORD error = GetLastError();
+        ok(error == kStaleLastError, "%s: ReleaseDS() changed GetLastError() to %s\n", context,
+           LastErrorName(error).c_str());
+        return true;
     } else if (name == "SetDSVolume") {
         int volume = static_cast<int>(std::strtoll(step.c_str() + name.size() + 1, nullptr, 10));
-        int result = e.SetDSVolume(volume);
-        ok(result == expected, "%s: SetDSVolume(%d) returned %d, expected %d\n", context, volume,
-           result, expected);
+        result = e.SetDSVolume(volume);
+        call = name + "(" + std::to_string(volume) + ")";
     } else if (name == "MuteDS" || name == "UnmuteDS") {
-        bool result = name == "MuteDS" ? e.MuteDS() : e.UnmuteDS();
-        ok(result == (expected != 0), "%s: %s() returned %d, expected %d\n", context, name.c_str(),
-           result, expected);
+        result = (name == "MuteDS" ? e.MuteDS() : e.UnmuteDS()) ? 1 : 0;
     } else {
         ok(false, "%s: unknown step %s\n", context, step.c_str());
         return false;
     }
+    DWORD error = GetLastError();
+    ok(result == expected, "%s: %s returned %d, expected %d\n", context, call.c_str(), result,
+       expected);
+    CheckLastError(context, call, result, error, expectedError);
     return true;
 }
 

@@ -35,18 +35,21 @@ struct Host {
 const Host kHosts[] = {
     {"normal", DSSCL_NORMAL, HostPrimary::None, 0,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 SetDSVolume(-2000)=1:-20 MuteDS=1:silence UnmuteDS=1:0 "
-     "SetDSVolume(-1200)=1:-12 SetDSVolume(1)=0:-12 ReleaseDS:-12 MuteDS=1:silence FreeLibrary:0"},
+     "SetDSVolume(-1200)=1:-12 SetDSVolume(1)=0/DSERR_INVALIDPARAM:-12 ReleaseDS:-12 "
+     "MuteDS=1:silence FreeLibrary:0"},
     {"priority-primary-playing", DSSCL_PRIORITY, HostPrimary::Playing, DSBCAPS_CTRLVOLUME,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 MuteDS=1:silence UnmuteDS=1:0 SetDSVolume(-1200)=1:-12 "
      "FreeLibrary:0"},
     // The platform hands every later primary buffer the host's flags: no volume control.
     {"priority-format-set", DSSCL_PRIORITY, HostPrimary::Released, 0,
-     "InitDS=1:0 SetDSVolume(-600)=0:0 MuteDS=0:0 FreeLibrary:0"},
+     "InitDS=1:0 SetDSVolume(-600)=0/DSERR_CONTROLUNAVAIL:0 MuteDS=0/DSERR_CONTROLUNAVAIL:0 "
+     "FreeLibrary:0"},
     {"writeprimary", DSSCL_WRITEPRIMARY, HostPrimary::Written, DSBCAPS_CTRLVOLUME,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 MuteDS=1:silence UnmuteDS=1:0 SetDSVolume(-1200)=1:-12 "
      "FreeLibrary:0"},
     {"writeprimary-no-volume", DSSCL_WRITEPRIMARY, HostPrimary::Written, 0,
-     "InitDS=1:0 SetDSVolume(-600)=0:0 MuteDS=0:0 FreeLibrary:0"},
+     "InitDS=1:0 SetDSVolume(-600)=0/DSERR_CONTROLUNAVAIL:0 MuteDS=0/DSERR_CONTROLUNAVAIL:0 "
+     "FreeLibrary:0"},
 };
 
 const DWORD kSpanMs = 400;
@@ -141,13 +144,9 @@ int RunHost(const Host& host)
     }
     bool playing = Hear(&audio, std::string("host tone, ") + host.kind, "0");
 
-    std::string steps = host.steps;
-    for (size_t start = 0; playing && start < steps.size();) {
-        size_t end = steps.find(' ', start);
-        if (end == std::string::npos)
-            end = steps.size();
-        std::string step = steps.substr(start, end - start);
-        start = end + 1;
+    for (std::string step : SplitSteps(host.steps)) {
+        if (!playing)
+            break;
         std::string heard = step.substr(step.find(':') + 1);
         step.erase(step.find(':'));
 

@@ -14,6 +14,8 @@
 #define STANDIN_BUILD
 #include "standin_dsound.h"
 
+#include "ds_errors.h"
+
 #include <windows.h>
 #include <dsound.h>
 
@@ -67,24 +69,30 @@ void Log(const char* fmt, ...)
         }
     }
     LeaveCriticalSection(&g_lock);
+    // A platform call may leave any last-error value behind, success or not.
+    SetLastError(ERROR_ACCESS_DENIED);
 }
 
 const char* Name(HRESULT hr)
 {
-    switch (hr) {
-    case DS_OK: return "DS_OK";
-    case DSERR_GENERIC: return "DSERR_GENERIC";
-    case DSERR_NODRIVER: return "DSERR_NODRIVER";
-    case DSERR_INVALIDPARAM: return "DSERR_INVALIDPARAM";
-    case DSERR_CONTROLUNAVAIL: return "DSERR_CONTROLUNAVAIL";
-    case DSERR_PRIOLEVELNEEDED: return "DSERR_PRIOLEVELNEEDED";
-    default: return "?";
-    }
+    const DSErrorText* known = FindDSError(hr);
+    return known ? known->name : "?";
 }
 
+// Each step fails with a code of its own, so that a host can tell which one
+// decided a result.
 HRESULT Result(Fault fault)
 {
-    return (g_faults & fault) ? DSERR_GENERIC : DS_OK;
+    if (!(g_faults & fault))
+        return DS_OK;
+    switch (fault) {
+    case kCreate: return DSERR_NODRIVER;
+    case kCoop: return DSERR_ALLOCATED;
+    case kBuffer: return DSERR_OUTOFMEMORY;
+    case kPlay:
+    case kStop: return DSERR_BUFFERLOST;
+    default: return DSERR_GENERIC;
+    }
 }
 
 const char* Pointer(const void* p)
@@ -289,7 +297,7 @@ extern "C" __declspec(dllexport) HRESULT WINAPI DirectSoundCreate8(LPCGUID devic
                                                                     LPUNKNOWN outer)
 {
     *out = nullptr;
-    HRESULT hr = (g_faults & kCreate) ? DSERR_NODRIVER : DS_OK;
+    HRESULT hr = Result(kCreate);
     if (outer)
         hr = DSERR_INVALIDPARAM;
     Log("DirectSoundCreate8(%s, %s) = %s", Pointer(device), Pointer(outer), Name(hr));

@@ -53,10 +53,11 @@ const Sequence kSequences[] = {
     {"a second ReleaseDS makes no call",
      "InitDS=1 ReleaseDS ReleaseDS", OPENED DEVICE_RELEASED},
     {"failed device creation is tried again by the next InitDS",
-     "fail:create InitDS=0 InitDS=0 fail: InitDS=1", CREATE_FAILED CREATE_FAILED OPENED},
+     "fail:create InitDS=0/DSERR_NODRIVER InitDS=0/DSERR_NODRIVER fail: InitDS=1",
+     CREATE_FAILED CREATE_FAILED OPENED},
     {"refused cooperative level releases the new device at once",
-     "fail:coop InitDS=0 fail: InitDS=1",
-     PROBED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED},
+     "fail:coop InitDS=0/DSERR_ALLOCATED fail: InitDS=1",
+     PROBED COOP("DSERR_ALLOCATED") DEVICE_RELEASED OPENED},
     {"SetDSVolume on a fresh library opens the device and applies the volume",
      "SetDSVolume(-2500)=1", OPENED APPLIED(-2500)},
     {"SetDSVolume after ReleaseDS opens a new device",
@@ -67,20 +68,21 @@ const Sequence kSequences[] = {
     {"SetDSVolume(0) makes the same calls as UnmuteDS",
      "SetDSVolume(0)=1 UnmuteDS=1", OPENED APPLIED(0) APPLIED(0)},
     {"out-of-range volumes are passed unchanged and refused, without play or stop",
-     "SetDSVolume(1)=0 SetDSVolume(-10001)=0 SetDSVolume(2147483647)=0 SetDSVolume(-2147483648)=0",
+     "SetDSVolume(1)=0/DSERR_INVALIDPARAM SetDSVolume(-10001)=0/DSERR_INVALIDPARAM "
+     "SetDSVolume(2147483647)=0/DSERR_INVALIDPARAM SetDSVolume(-2147483648)=0/DSERR_INVALIDPARAM",
      OPENED REFUSED(1, "DSERR_INVALIDPARAM") REFUSED(-10001, "DSERR_INVALIDPARAM")
      REFUSED(2147483647, "DSERR_INVALIDPARAM") REFUSED(-2147483648, "DSERR_INVALIDPARAM")},
     {"a volume refused by the platform makes every volume call fail",
-     "fail:volume MuteDS=0 UnmuteDS=0 SetDSVolume(-5)=0",
+     "fail:volume MuteDS=0/DSERR_GENERIC UnmuteDS=0/DSERR_GENERIC SetDSVolume(-5)=0/DSERR_GENERIC",
      OPENED REFUSED(-10000, "DSERR_GENERIC") REFUSED(0, "DSERR_GENERIC")
      REFUSED(-5, "DSERR_GENERIC")},
     {"failed buffer creation keeps the device open for the next call",
-     "fail:buffer MuteDS=0 fail: MuteDS=1", OPENED BUFFER("DSERR_GENERIC") APPLIED(-10000)},
+     "fail:buffer MuteDS=0/DSERR_OUTOFMEMORY fail: MuteDS=1",
+     OPENED BUFFER("DSERR_OUTOFMEMORY") APPLIED(-10000)},
     {"failing Play and Stop do not change the result",
      "fail:play,stop SetDSVolume(-300)=1",
-     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") STATUS("DS_OK", "0") PLAY("DSERR_GENERIC")
-     STOP("DSERR_GENERIC")
-     BUFFER_RELEASED},
+     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") STATUS("DS_OK", "0") PLAY("DSERR_BUFFERLOST")
+     STOP("DSERR_BUFFERLOST") BUFFER_RELEASED},
     {"a device shared with a host at PRIORITY level keeps that level",
      "fail:priority InitDS=1 MuteDS=1", CREATED COMPACT("DS_OK") APPLIED(-10000)},
     {"a failing level probe sets the level as usual",
@@ -94,25 +96,30 @@ const Sequence kSequences[] = {
      OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") STATUS("DSERR_GENERIC", "0") PLAY("DS_OK")
      STOP("DS_OK") BUFFER_RELEASED},
     {"volume calls fail when the device cannot be created, and retry each time",
-     "fail:create MuteDS=0 UnmuteDS=0 SetDSVolume(0)=0",
+     "fail:create MuteDS=0/DSERR_NODRIVER UnmuteDS=0/DSERR_NODRIVER SetDSVolume(0)=0/DSERR_NODRIVER",
      CREATE_FAILED CREATE_FAILED CREATE_FAILED},
     {"a volume call whose open is refused releases the device and opens again next time",
-     "fail:coop SetDSVolume(-1)=0 fail: SetDSVolume(-1)=1",
-     PROBED COOP("DSERR_GENERIC") DEVICE_RELEASED OPENED APPLIED(-1)},
+     "fail:coop SetDSVolume(-1)=0/DSERR_ALLOCATED fail: SetDSVolume(-1)=1",
+     PROBED COOP("DSERR_ALLOCATED") DEVICE_RELEASED OPENED APPLIED(-1)},
     {"unloading a library that never opened its device makes no call",
      "FreeLibrary", ""},
     {"unloading after a failed open makes no further call",
-     "fail:create InitDS=0 FreeLibrary", CREATE_FAILED},
+     "fail:create InitDS=0/DSERR_NODRIVER FreeLibrary", CREATE_FAILED},
     {"unloading after MuteDS sets full level back, then releases the device once",
      "MuteDS=1 FreeLibrary", OPENED APPLIED(-10000) APPLIED(0) DEVICE_RELEASED},
     {"unloading after ReleaseDS neither reopens nor restores",
      "MuteDS=1 ReleaseDS FreeLibrary", OPENED APPLIED(-10000) DEVICE_RELEASED},
     {"unloading releases the device when the restoring buffer is refused",
      "SetDSVolume(-700)=1 fail:buffer FreeLibrary",
-     OPENED APPLIED(-700) BUFFER("DSERR_GENERIC") DEVICE_RELEASED},
+     OPENED APPLIED(-700) BUFFER("DSERR_OUTOFMEMORY") DEVICE_RELEASED},
     {"unloading releases the device when the restoring volume is refused",
      "SetDSVolume(-700)=1 fail:volume FreeLibrary",
      OPENED APPLIED(-700) REFUSED(0, "DSERR_GENERIC") DEVICE_RELEASED},
+    {"the reason for a failure is cleared by the next success, whichever export",
+     "fail:buffer SetDSVolume(-5)=0/DSERR_OUTOFMEMORY fail: InitDS=1 fail:volume UnmuteDS=0/DSERR_GENERIC "
+     "fail: MuteDS=1 fail:coop ReleaseDS InitDS=0/DSERR_ALLOCATED fail: SetDSVolume(-5)=1",
+     OPENED BUFFER("DSERR_OUTOFMEMORY") REFUSED(0, "DSERR_GENERIC") APPLIED(-10000) DEVICE_RELEASED
+     PROBED COOP("DSERR_ALLOCATED") DEVICE_RELEASED OPENED APPLIED(-5)},
     {"thread attach and detach make no call, with the device closed or open",
      "Thread InitDS=1 Thread", OPENED},
     {"a release still under way holds up neither FreeLibrary nor a reload",
@@ -144,7 +151,10 @@ bool RunStep(const Sequence& s, const std::string& step, LoadedBrenquisat* e)
     } else if (step.compare(0, 13, "releasedelay:") == 0) {
         StandinSetReleaseDelay(std::atoi(step.c_str() + 13));
     } else if (name == "FreeLibrary") {
+        SetLastError(kStaleLastError);
         ok(FreeLibrary(e->module), "%s: FreeLibrary failed\n", s.name);
+        ok(GetLastError() == kStaleLastError, "%s: FreeLibrary changed GetLastError() to %s\n",
+           s.name, LastErrorName(GetLastError()).c_str());
         e->module = nullptr;
     } else if (name == "LoadLibrary") {
         ok(LoadBrenquisat(e), "%s: loading the library failed (error %lu)\n", s.name, GetLastError());
@@ -170,15 +180,9 @@ void RunSequence(const Sequence& s)
     }
     ok(StandinLog()[0] == '\0', "%s: loading made platform calls:\n%s", s.name, StandinLog());
 
-    std::string steps = s.steps;
-    for (size_t start = 0; start < steps.size();) {
-        size_t end = steps.find(' ', start);
-        if (end == std::string::npos)
-            end = steps.size();
-        if (!RunStep(s, steps.substr(start, end - start), &e))
+    for (const std::string& step : SplitSteps(s.steps))
+        if (!RunStep(s, step, &e))
             break;
-        start = end + 1;
-    }
 
     // After an unload, the device release that runs on another thread.
     if (!e.module)

@@ -1,6 +1,7 @@
 // brq: drives Brenquisat.dll from the command line, one process for all commands,
 // so the device stays open between them.
 #include "brenquisat_exports.h"
+#include "ds_errors.h"
 #include "tone.h"
 
 #include <windows.h>
@@ -29,6 +30,9 @@ const char kHelp[] =
     "Levels are whole hundredths of a decibel: 0 is full level, -10000 silence.\n"
     "Values outside that range are passed on and refused by the platform.\n"
     "Volume calls open the device themselves when it is closed.\n"
+    "\n"
+    "After a call that returned 0/false, the reason the library gave\n"
+    "(GetLastError) follows in brackets: the platform's code and its meaning.\n"
     "\n"
     "Exit status: 0 when every call succeeded, 1 when one returned 0/false\n"
     "or the library could not be loaded, 2 for a usage error.\n";
@@ -148,43 +152,66 @@ void StopTone(Tone* tone)
         tone->device->Release();
 }
 
-// Runs one command, prints its line and says whether it succeeded.
+// Why a call returned 0 or false, from GetLastError() read right after it: the
+// code's name and what it means here.  Wine answers an open with no playback
+// device with DSERR_INVALIDPARAM, so that code means a volume out of range only
+// when the volume was out of range.
+void PrintReason(DWORD error, const Command& c)
+{
+    const DSErrorText* known = FindDSError(static_cast<HRESULT>(error));
+    if (!known) {
+        std::printf(" (error %#lx)", error);
+        return;
+    }
+    const char* meaning = known->meaning;
+    bool volumeInRange = c.op != Op::Set || (c.value >= DSBVOLUME_MIN && c.value <= DSBVOLUME_MAX);
+    if (known->code == DSERR_INVALIDPARAM && volumeInRange)
+        meaning = "the default playback device could not be opened";
+    std::printf(" (%s: %s)", known->name, meaning);
+}
+
+// Runs one command, prints its line and says whether it succeeded.  The reason
+// for a failure is read at once: printing may change it.
 bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
 {
     bool ok = true;
+    DWORD error = 0;
     switch (c.op) {
     case Op::Init: {
         int result = e.InitDS();
+        error = GetLastError();
         ok = result == 1;
-        std::printf("InitDS() -> %d\n", result);
+        std::printf("InitDS() -> %d", result);
         break;
     }
     case Op::Release:
         e.ReleaseDS();
-        std::printf("ReleaseDS()\n");
+        std::printf("ReleaseDS()");
         break;
     case Op::Set: {
         int result = e.SetDSVolume(static_cast<int>(c.value));
+        error = GetLastError();
         ok = result == 1;
-        std::printf("SetDSVolume(%d) -> %d\n", static_cast<int>(c.value), result);
+        std::printf("SetDSVolume(%d) -> %d", static_cast<int>(c.value), result);
         break;
     }
     case Op::Mute:
-        ok = e.MuteDS();
-        std::printf("MuteDS() -> %s\n", ok ? "true" : "false");
-        break;
     case Op::Unmute:
-        ok = e.UnmuteDS();
-        std::printf("UnmuteDS() -> %s\n", ok ? "true" : "false");
+        ok = c.op == Op::Mute ? e.MuteDS() : e.UnmuteDS();
+        error = GetLastError();
+        std::printf("%s() -> %s", c.op == Op::Mute ? "MuteDS" : "UnmuteDS", ok ? "true" : "false");
         break;
     case Op::Wait:
-        ok = Wait(tone, static_cast<DWORD>(c.value));
-        break;
+        return Wait(tone, static_cast<DWORD>(c.value));
     case Op::Tone:
         ok = StartTone(tone);
         std::printf("tone %lu Hz at -6 dBFS -> %s\n", kToneHz, ok ? "playing" : "no audio device");
-        break;
+        std::fflush(stdout);
+        return ok;
     }
+    if (!ok)
+        PrintReason(error, c);
+    std::printf("\n");
     std::fflush(stdout);
     return ok;
 }
