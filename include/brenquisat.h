@@ -9,9 +9,10 @@
  *
  * Why a call failed: after InitDS, SetDSVolume, MuteDS or UnmuteDS returns 0 or
  * false, GetLastError() on the same thread returns the DirectSound HRESULT that
- * decided it (DSERR_NODRIVER: no playback device; DSERR_CONTROLUNAVAIL: the
- * process's primary buffer was made without DSBCAPS_CTRLVOLUME;
- * DSERR_INVALIDPARAM: a volume outside -10000..0); after a success it returns 0.
+ * decided it (DSERR_NODRIVER, on Wine 8 DSERR_INVALIDPARAM: no playback device;
+ * DSERR_CONTROLUNAVAIL: the process's primary buffer was made without
+ * DSBCAPS_CTRLVOLUME; DSERR_INVALIDPARAM from a volume call: a volume outside
+ * -10000..0); after a success it returns 0.
  * ReleaseDS and unloading leave it as it was.
  *
  * Calls must come from one thread at a time: the library takes no lock.

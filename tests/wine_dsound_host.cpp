@@ -16,9 +16,9 @@ const char kNullDeviceSteps[] =
     "SetDSVolume(1)=0/DSERR_INVALIDPARAM SetDSVolume(-10001)=0/DSERR_INVALIDPARAM "
     "SetDSVolume(2147483647)=0/DSERR_INVALIDPARAM SetDSVolume(-2147483648)=0/DSERR_INVALIDPARAM "
     "MuteDS=1 UnmuteDS=1 ReleaseDS ReleaseDS SetDSVolume(-600)=1 ReleaseDS InitDS=1 ReleaseDS";
-// With no playback device, Wine's DirectSoundCreate8 answers E_INVALIDARG, which
-// is DSERR_INVALIDPARAM; Windows answers DSERR_NODRIVER.  Twice: each call tries
-// to open again.
+// With no playback device, Wine 8's DirectSoundCreate8 answers E_INVALIDARG, which
+// is DSERR_INVALIDPARAM; Wine 10 and Windows answer DSERR_NODRIVER.  Twice: each
+// call tries to open again.
 const char kNoDeviceSteps[] =
     "InitDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM SetDSVolume(-2500)=0/DSERR_NODRIVER|DSERR_INVALIDPARAM "
     "MuteDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM UnmuteDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM ReleaseDS "

@@ -153,9 +153,9 @@ void StopTone(Tone* tone)
 }
 
 // Why a call returned 0 or false, from GetLastError() read right after it: the
-// code's name and what it means here.  Wine answers an open with no playback
-// device with DSERR_INVALIDPARAM, so that code means a volume out of range only
-// when the volume was out of range.
+// code's name and what it means here.  Wine 8 answers an open with no playback
+// device with DSERR_INVALIDPARAM (Wine 10, as Windows, with DSERR_NODRIVER), so
+// that code means a volume out of range only when the volume was out of range.
 void PrintReason(DWORD error, const Command& c)
 {
     const DSErrorText* known = FindDSError(static_cast<HRESULT>(error));
