@@ -9,18 +9,19 @@ set -u
 wine_run=$1 brq=$2
 export ALSA_CONFIG_PATH=$3
 "$wine_run" --check || exit $?  # 77, with the reason, where this machine cannot run it
-err=$(mktemp)
-trap 'rm -f "$err"' EXIT
+out=$(mktemp) err=$(mktemp)
+trap 'rm -f "$out" "$err"' EXIT
 runs=0 failures=0
 for round in $(seq 100); do
     for command in "mute wait 100" "tone wait 100 mute wait 100" "set +0"; do
         # shellcheck disable=SC2086  # the command's words are brq's arguments
-        "$wine_run" "$brq" $command >/dev/null 2>"$err"
+        "$wine_run" "$brq" $command >"$out" 2>"$err"
         status=$?
         runs=$((runs + 1))
         if [ "$status" -ne 0 ] || [ -s "$err" ]; then
             failures=$((failures + 1))
-            echo "round $round: brq $command: exit status $status, stderr '$(tr -d '\r' <"$err")'"
+            echo "round $round: brq $command: exit status $status, stdout '$(tr -d '\r' <"$out")'," \
+                "stderr '$(tr -d '\r' <"$err")'"
         fi
     done
 done
