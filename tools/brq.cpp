@@ -249,7 +249,11 @@ int main(int argc, char** argv)
         allOk = Run(exports, command, &tone) && allOk;
     }
 
-    FreeLibrary(library);
+    // Every device closed before the process ends: Wine (8.0 at least) can crash
+    // in its exit while a DirectSound device's worker thread still runs, and the
+    // library leaves its device to the process there when it is unloaded open.
+    exports.ReleaseDS();
     StopTone(&tone);
+    FreeLibrary(library);
     return allOk ? 0 : 1;
 }
