@@ -202,7 +202,9 @@ bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
         std::printf("%s() -> %s", c.op == Op::Mute ? "MuteDS" : "UnmuteDS", ok ? "true" : "false");
         break;
     case Op::Wait:
-        return Wait(tone, static_cast<DWORD>(c.value));
+        ok = Wait(tone, static_cast<DWORD>(c.value));
+        std::fflush(stdout);
+        return ok;
     case Op::Tone:
         ok = StartTone(tone);
         std::printf("tone %lu Hz at -6 dBFS -> %s\n", kToneHz, ok ? "playing" : "no audio device");
