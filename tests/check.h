@@ -41,9 +41,9 @@ struct LoadedBrenquisat : BrenquisatExports {
     HMODULE module;
 };
 
-inline bool LoadBrenquisat(LoadedBrenquisat* e, const char* name = "Brenquisat.dll")
+inline bool LoadBrenquisat(LoadedBrenquisat* e)
 {
-    e->module = LoadLibraryA(name);
+    e->module = LoadLibraryA("Brenquisat.dll");
     return e->module && BindBrenquisat(e->module, e);
 }
 

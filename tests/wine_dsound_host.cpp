@@ -19,10 +19,10 @@ const char kNullDeviceSteps[] =
 // With no playback device, Wine 8's DirectSoundCreate8 answers E_INVALIDARG, which
 // is DSERR_INVALIDPARAM; Wine 10 and Windows answer DSERR_NODRIVER.  Twice: each
 // call tries to open again.
+#define NO_DEVICE "=0/DSERR_NODRIVER|DSERR_INVALIDPARAM"
 const char kNoDeviceSteps[] =
-    "InitDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM SetDSVolume(-2500)=0/DSERR_NODRIVER|DSERR_INVALIDPARAM "
-    "MuteDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM UnmuteDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM ReleaseDS "
-    "InitDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM MuteDS=0/DSERR_NODRIVER|DSERR_INVALIDPARAM ReleaseDS";
+    "InitDS" NO_DEVICE " SetDSVolume(-2500)" NO_DEVICE " MuteDS" NO_DEVICE " UnmuteDS" NO_DEVICE
+    " ReleaseDS InitDS" NO_DEVICE " MuteDS" NO_DEVICE " ReleaseDS";
 
 void RunSteps(const LoadedBrenquisat& e, const char* steps, const std::string& mode)
 {
