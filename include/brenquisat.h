@@ -15,7 +15,10 @@
  * -10000..0); after a success it returns 0.
  * ReleaseDS and unloading leave it as it was.
  *
- * Calls must come from one thread at a time: the library takes no lock.
+ * Any thread may call any export at any time: overlapping calls take turns, in
+ * the order they came, and each gets the result it would get if the calls had
+ * been made one after another.  GetLastError() stays per thread.  Do not call
+ * FreeLibrary while another thread may still be inside an export.
  */
 #ifndef BRENQUISAT_H
 #define BRENQUISAT_H

@@ -1,6 +1,7 @@
 #include "device_state.h"
 
 #include "brenquisat.h"
+#include "device_lock.h"
 
 IDirectSound8* g_dsDevice = nullptr;
 bool g_dsReady = false;
@@ -32,16 +33,11 @@ bool EnsureDS()
     if (SUCCEEDED(hr))
         g_dsReady = true;
     else
-        ReleaseDS();
+        CloseDS();
     return ReportDSResult(hr);
 }
 
-extern "C" int __cdecl InitDS(void)
-{
-    return EnsureDS() ? 1 : 0;
-}
-
-extern "C" void __cdecl ReleaseDS(void)
+void CloseDS()
 {
     if (g_dsDevice) {
         // No result to explain: the host's last-error value stays as it was.
@@ -51,4 +47,19 @@ extern "C" void __cdecl ReleaseDS(void)
         SetLastError(lastError);
     }
     g_dsReady = false;
+}
+
+extern "C" int __cdecl InitDS(void)
+{
+    LockDS();
+    bool open = EnsureDS();
+    UnlockDS();
+    return open ? 1 : 0;
+}
+
+extern "C" void __cdecl ReleaseDS(void)
+{
+    LockDS();
+    CloseDS();
+    UnlockDS();
 }

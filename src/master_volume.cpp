@@ -1,6 +1,7 @@
 #include "master_volume.h"
 
 #include "brenquisat.h"
+#include "device_lock.h"
 #include "device_state.h"
 
 // The DirectSound 7+ buffer description: 36 bytes on x86, 40 on x86-64, where
@@ -46,17 +47,25 @@ bool ApplyDSVolume(LONG volume)
     return ReportDSResult(hr);
 }
 
+static bool ApplyDSVolumeLocked(LONG volume)
+{
+    LockDS();
+    bool accepted = ApplyDSVolume(volume);
+    UnlockDS();
+    return accepted;
+}
+
 extern "C" int __cdecl SetDSVolume(int volume)
 {
-    return ApplyDSVolume(volume) ? 1 : 0;
+    return ApplyDSVolumeLocked(volume) ? 1 : 0;
 }
 
 extern "C" bool __cdecl MuteDS(void)
 {
-    return ApplyDSVolume(DSBVOLUME_MIN);
+    return ApplyDSVolumeLocked(DSBVOLUME_MIN);
 }
 
 extern "C" bool __cdecl UnmuteDS(void)
 {
-    return ApplyDSVolume(DSBVOLUME_MAX);
+    return ApplyDSVolumeLocked(DSBVOLUME_MAX);
 }

@@ -4,5 +4,5 @@
 #include <windows.h>
 
 // Applies a volume in hundredths of a decibel, unchanged, opening the device if
-// needed; true if the primary buffer accepted it.
+// needed; true if the primary buffer accepted it.  Called with the lock held.
 bool ApplyDSVolume(LONG volume);

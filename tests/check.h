@@ -135,6 +135,77 @@ inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const
     return true;
 }
 
+// Host threads that call the five exports in a random mix until a deadline, as
+// a host's UI, audio and hotkey threads would.  Every call must succeed (each
+// volume call reopens a closed device) and leave its own thread's GetLastError()
+// as a lone caller's would: 0 after a success, untouched by ReleaseDS.
+struct Storm {
+    const LoadedBrenquisat* e;
+    DWORD until;                 // GetTickCount() at which the threads stop
+    volatile LONG calls;
+    volatile LONG failures;      // calls that returned 0 or false
+    volatile LONG firstFailure;  // the step and GetLastError() of the first, for the message
+    volatile LONG firstError;
+    volatile LONG lastErrorsWrong;
+};
+
+inline DWORD WINAPI StormThread(void* param)
+{
+    Storm* s = static_cast<Storm*>(param);
+    unsigned seed = GetCurrentThreadId() * 2654435761u ^ GetTickCount();
+    while (static_cast<LONG>(GetTickCount() - s->until) < 0) {
+        seed = seed * 1103515245u + 12345u;
+        unsigned pick = (seed >> 16) % 5;
+        SetLastError(kStaleLastError);
+        bool succeeded = true;
+        switch (pick) {
+        case 0: succeeded = s->e->InitDS() == 1; break;
+        case 1: s->e->ReleaseDS(); break;
+        case 2: succeeded = s->e->SetDSVolume(-static_cast<int>((seed >> 4) % 10001)) == 1; break;
+        case 3: succeeded = s->e->MuteDS(); break;
+        case 4: succeeded = s->e->UnmuteDS(); break;
+        }
+        DWORD error = GetLastError();
+        InterlockedIncrement(&s->calls);
+        if (!succeeded && InterlockedIncrement(&s->failures) == 1) {
+            s->firstFailure = static_cast<LONG>(pick);
+            s->firstError = static_cast<LONG>(error);
+        }
+        if (succeeded && error != (pick == 1 ? kStaleLastError : ERROR_SUCCESS))
+            InterlockedIncrement(&s->lastErrorsWrong);
+    }
+    return 0;
+}
+
+// Runs the threads for the given time; false (with a message) if any call
+// failed or a thread had not ended 30 s after the deadline.
+inline bool RunStorm(const LoadedBrenquisat& e, int threadCount, DWORD milliseconds, const char* context)
+{
+    static const char* const kStep[] = {"InitDS", "ReleaseDS", "SetDSVolume", "MuteDS", "UnmuteDS"};
+    Storm s = {&e, GetTickCount() + milliseconds, 0, 0, 0, 0, 0};
+    std::vector<HANDLE> threads;
+    for (int i = 0; i < threadCount; ++i)
+        if (HANDLE thread = CreateThread(nullptr, 0, StormThread, &s, 0, nullptr))
+            threads.push_back(thread);
+    ok(static_cast<int>(threads.size()) == threadCount, "%s: CreateThread failed\n", context);
+    DWORD waited = WaitForMultipleObjects(static_cast<DWORD>(threads.size()), threads.data(), TRUE,
+                                          milliseconds + 30000);
+    for (HANDLE thread : threads)
+        CloseHandle(thread);
+    ok(waited == WAIT_OBJECT_0, "%s: the threads had not ended 30 s after the deadline (hung)\n",
+       context);
+    if (waited != WAIT_OBJECT_0)
+        ExitProcess(3);  // The threads still use s.
+    ok(s.failures == 0, "%s: %ld of %ld calls failed; the first, %s(), with GetLastError() %s\n",
+       context, s.failures, s.calls, kStep[s.firstFailure],
+       LastErrorName(static_cast<DWORD>(s.firstError)).c_str());
+    ok(s.lastErrorsWrong == 0, "%s: after %ld of %ld calls GetLastError() was not what that "
+       "thread's own call left\n", context, s.lastErrorsWrong, s.calls);
+    std::printf("%s: %d threads made %ld calls in %lu ms\n", context, threadCount, s.calls,
+                milliseconds);
+    return s.failures == 0 && s.lastErrorsWrong == 0;
+}
+
 // The child mode of the test hosts: ends its process with the device open.
 inline int ExitWithDeviceOpen()
 {

@@ -203,6 +203,40 @@ void RunSequence(const Sequence& s)
        StandinLog());
 }
 
+int Occurrences(const std::string& text, const char* line)
+{
+    int count = 0;
+    for (size_t at = text.find(line); at != std::string::npos; at = text.find(line, at + 1))
+        ++count;
+    return count;
+}
+
+// Host threads calling all five exports at once, for a second: the calls take
+// turns, so every device created is released exactly once, and no platform call
+// reaches a released object.
+void CheckThreads()
+{
+    StandinReset("");
+    LoadedBrenquisat e;
+    if (!LoadBrenquisat(&e)) {
+        ok(false, "Brenquisat.dll did not load\n");
+        return;
+    }
+    RunStorm(e, 4, 1000, "4 host threads");
+    e.ReleaseDS();
+    FreeLibrary(e.module);
+    ok(WaitForNoLiveObjects(), "4 host threads: %d platform objects still hold references\n",
+       StandinLiveObjects());
+    std::string calls = StandinLog();
+    int created = Occurrences(calls, CREATED), released = Occurrences(calls, DEVICE_RELEASED);
+    ok(created > 0 && created == released,
+       "4 host threads: DirectSoundCreate8 made %d devices, IDirectSound8::Release() = 0 came %d times\n",
+       created, released);
+    size_t misuse = calls.find("! ");
+    ok(misuse == std::string::npos, "4 host threads: misuse of platform objects, first:\n%s\n",
+       calls.substr(misuse == std::string::npos ? 0 : misuse, 200).c_str());
+}
+
 #ifndef _WIN64
 // x86 has several calling conventions, x86-64 one.  Calls fn(arg) and returns
 // how many bytes of arguments the callee popped: 0 for the C calling convention,
@@ -278,6 +312,7 @@ int main(int argc, char** argv)
         return ExitWithDeviceOpen();
     for (const Sequence& s : kSequences)
         RunSequence(s);
+    CheckThreads();
 #ifndef _WIN64
     CheckCallingConvention();
 #endif

@@ -3,6 +3,8 @@
 //   wine_dsound_host no-device     there is no audio device at all
 //   wine_dsound_host unload        null device; unloading with the device open, then
 //                                  reloading at once or opening the host's own device
+//   wine_dsound_host threads       null device; host threads calling the exports at
+//                                  once, and a process that ends while they do
 #include "check.h"
 #include "process_counts.h"
 #include "tone.h"
@@ -163,6 +165,66 @@ void Unloading(const char* self)
     }
 }
 
+// One host's threads calling all five exports in a random mix.  Before the
+// first open and after the last ReleaseDS the process has the same threads:
+// a device reference left behind would keep the platform's worker thread.
+int StormChild(int threadCount, DWORD milliseconds)
+{
+    LoadedBrenquisat e;
+    if (!LoadBrenquisat(&e)) {
+        ok(false, "Brenquisat.dll or one of its exports did not load (error %lu)\n", GetLastError());
+        return CheckSummary("wine_dsound threads");
+    }
+    int threadsBefore = ThreadCount();
+    RunStorm(e, threadCount, milliseconds, "host threads");
+    e.ReleaseDS();
+    int threadsAfter = ThreadCountSettledAt(threadsBefore);
+    ok(threadsAfter == threadsBefore,
+       "CreateToolhelp32Snapshot: %d threads after the last ReleaseDS, %d before the first open: "
+       "a device reference was left behind\n", threadsAfter, threadsBefore);
+    ok(FreeLibrary(e.module), "FreeLibrary failed\n");
+    return CheckSummary("wine_dsound threads");
+}
+
+// Ends the process while four threads are inside the exports or waiting for
+// their turn: after MS milliseconds, when the first open may still be under
+// way, or ("calls") once calls are being made.  It must end, with its own code.
+int ExitDuringCalls(const char* when)
+{
+    static LoadedBrenquisat e;
+    static Storm s;
+    if (!LoadBrenquisat(&e))
+        return 1;
+    s.e = &e;
+    s.until = GetTickCount() + 60000;
+    for (int i = 0; i < 4; ++i)
+        CloseHandle(CreateThread(nullptr, 0, StormThread, &s, 0, nullptr));
+    if (!std::strcmp(when, "calls")) {
+        for (int i = 0; i < 5000 && s.calls == 0; ++i)
+            Sleep(1);
+        Sleep(GetCurrentProcessId() % 50);
+    } else {
+        Sleep(static_cast<DWORD>(std::atoi(when)));
+    }
+    ExitProcess(0);
+}
+
+void Threads(const char* self)
+{
+    // The faults were frequent (a crash within seconds), yet a run can miss them:
+    // several runs of each.
+    static const struct { const char* arguments; int runs; } kRuns[] = {
+        {"storm 4 2000", 3}, {"storm 2 2000", 2}, {"exit-during-calls 10", 3},
+        {"exit-during-calls calls", 3}};
+    for (const auto& run : kRuns) {
+        for (int i = 0; i < run.runs; ++i) {
+            int code = RunSelf(self, run.arguments);
+            ok(code == 0, "%s: run %d ended with %#x, expected 0%s\n", run.arguments, i,
+               static_cast<unsigned>(code), code == -2 ? " (hung)" : "");
+        }
+    }
+}
+
 } // namespace
 
 int main(int argc, char** argv)
@@ -176,6 +238,14 @@ int main(int argc, char** argv)
         return HostDeviceCycles();
     if (mode == "leftovers")
         return Leftovers();
+    if (mode == "storm" && argc == 4)
+        return StormChild(std::atoi(argv[2]), static_cast<DWORD>(std::atoi(argv[3])));
+    if (mode == "exit-during-calls" && argc == 3)
+        return ExitDuringCalls(argv[2]);
+    if (mode == "threads") {
+        Threads(argv[0]);
+        return CheckSummary("wine_dsound threads");
+    }
     if (mode == "unload") {
         Unloading(argv[0]);
         return CheckSummary("wine_dsound unload");
@@ -191,7 +261,7 @@ int main(int argc, char** argv)
     } else if (mode == "no-device") {
         RunSteps(e, kNoDeviceSteps, mode);
     } else {
-        std::printf("usage: wine_dsound_host null-device|no-device|unload\n");
+        std::printf("usage: wine_dsound_host null-device|no-device|unload|threads\n");
         return 2;
     }
     ok(FreeLibrary(e.module), "FreeLibrary failed\n");
