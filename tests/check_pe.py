@@ -3,7 +3,8 @@
 
   check_pe.py dll ARCH DLL        the shipped DLL: an ARCH image (win32 or win64)
                                   that is a DLL, exports exactly the five names,
-                                  imports system DLLs only, and stays small
+                                  imports system DLLs only (from KERNEL32, only
+                                  what Windows XP has), and stays small
   check_pe.py width ARCH FILE...  each file is an image of ARCH's width
 """
 import os
@@ -17,6 +18,15 @@ WIDTHS = {
 }
 EXPORTS = ["InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL", "MSVCRT.DLL"}
+# The DLL must keep loading on Windows XP: every KERNEL32 function it imports is
+# one XP has.  A new import is added here only once XP is known to have it (an SRW
+# lock, for one, would not load there).
+XP_KERNEL32 = {
+    "CloseHandle", "CreateThread", "DeleteCriticalSection", "EnterCriticalSection",
+    "FreeLibrary", "GetLastError", "GetModuleHandleA", "GetModuleHandleExW", "GetProcAddress",
+    "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA", "SetLastError", "Sleep",
+    "TlsGetValue", "VirtualProtect", "VirtualQuery",
+}
 MAX_SIZE = 32768
 
 
@@ -46,6 +56,10 @@ def dll_problems(pe, arch, path):
     imports = sorted(i.dll.decode().upper() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
     problems += [f"imports {name}, which is not a system DLL" for name in imports
                  if name not in SYSTEM_DLLS]
+    for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
+        if entry.dll.decode().upper() == "KERNEL32.DLL":
+            problems += [f"imports KERNEL32!{i.name.decode()}, not known to be on Windows XP"
+                         for i in entry.imports if i.name and i.name.decode() not in XP_KERNEL32]
     size = os.path.getsize(path)
     if size >= MAX_SIZE:
         problems.append(f"{size} bytes: a stripped build should stay under 32 KiB")
