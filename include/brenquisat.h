@@ -7,12 +7,13 @@
  * it and stays open until ReleaseDS or unload; unloading the library with the
  * device open sets full level back.
  *
- * Why a call failed: after InitDS, SetDSVolume, MuteDS or UnmuteDS returns 0 or
- * false, GetLastError() on the same thread returns the DirectSound HRESULT that
- * decided it (DSERR_NODRIVER, on Wine 8 DSERR_INVALIDPARAM: no playback device;
- * DSERR_CONTROLUNAVAIL: the process's primary buffer was made without
- * DSBCAPS_CTRLVOLUME; DSERR_INVALIDPARAM from a volume call: a volume outside
- * -10000..0); after a success it returns 0.
+ * Why a call failed: after InitDS, SetDSVolume, MuteDS, UnmuteDS or GetDSVolume
+ * returns 0 or false, GetLastError() on the same thread returns the DirectSound
+ * HRESULT that decided it (DSERR_NODRIVER, on Wine 8 DSERR_INVALIDPARAM: no
+ * playback device; DSERR_CONTROLUNAVAIL: the process's primary buffer was made
+ * without DSBCAPS_CTRLVOLUME; DSERR_INVALIDPARAM from a volume call: a volume
+ * outside -10000..0, or from GetDSVolume a null pointer); after a success it
+ * returns 0.
  * ReleaseDS and unloading leave it as it was.
  *
  * Any thread may call any export at any time: overlapping calls take turns, in
@@ -51,6 +52,13 @@ BRENQUISAT_API bool __cdecl MuteDS(void);
 
 /* Sets 0 (full level), whatever was set before MuteDS; true if accepted. */
 BRENQUISAT_API bool __cdecl UnmuteDS(void);
+
+/* Reads the master level into *volume: 1, or 0 (leaving *volume as it was) if it
+ * could not be read.  A level this library set reads back exactly as it was set,
+ * as long as nothing else has changed it since; any other level reads as the
+ * platform reports it (on Wine, low levels come back rounded).  Opens the device
+ * when it is closed; changes nothing else. */
+BRENQUISAT_API int __cdecl GetDSVolume(int* volume);
 
 #ifdef __cplusplus
 }

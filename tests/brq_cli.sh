@@ -46,6 +46,11 @@ expect 1 "SetDSVolume(1) -> 0 (DSERR_INVALIDPARAM: outside -10000..0)
 SetDSVolume(-10000) -> 1" '' set 1 set -10000
 expect 1 "SetDSVolume(-2147483648) -> 0 (DSERR_INVALIDPARAM: outside -10000..0)" '' set -2147483648
 expect 0 "SetDSVolume(0) -> 1" '' set +0
+# The level reads back as set, the low ones Wine rounds too.
+expect 0 "SetDSVolume(-600) -> 1
+GetDSVolume() -> 1 (-600)
+SetDSVolume(-9000) -> 1
+GetDSVolume() -> 1 (-9000)" '' set -600 get set -9000 get
 
 # A tone: waits count its playing time and show their span of it.
 "$wine_run" "$brq" tone wait 100 mute wait 100 >"$out" 2>"$err"
@@ -84,7 +89,8 @@ case $(cat "$out") in
 esac
 expect 1 "InitDS() -> 0 $no_device_reason
 MuteDS() -> false $no_device_reason
-SetDSVolume(-5) -> 0 $no_device_reason" '*' init mute set -5
+SetDSVolume(-5) -> 0 $no_device_reason
+GetDSVolume() -> 0 $no_device_reason" '*' init mute set -5 get
 expect 1 "tone 1000 Hz at -6 dBFS -> no audio device
 wait 5 ms" '*' tone wait 5
 

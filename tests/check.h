@@ -92,7 +92,8 @@ inline void CheckLastError(const char* context, const std::string& call, int res
 }
 
 // Calls the export a step names ("InitDS=1", "ReleaseDS", "SetDSVolume(-600)=1",
-// "MuteDS=0") and checks its result against the one after "=", and the reason
+// "MuteDS=0", "GetDSVolume(-600)=1" reading -600, "GetDSVolume(null)=0" given a
+// null pointer) and checks its result against the one after "=", and the reason
 // GetLastError() gives against the HRESULT named after "/" ("InitDS=0/DSERR_NODRIVER");
 // false when the step names no export or the library is not loaded.
 inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const char* context)
@@ -108,6 +109,8 @@ inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const
     }
 
     std::string call = name + "()";
+    const int kUntouchedLevel = 0x5eed;
+    int level = kUntouchedLevel;
     SetLastError(kStaleLastError);
     int result = 0;
     if (name == "InitDS") {
@@ -124,6 +127,9 @@ inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const
         call = name + "(" + std::to_string(volume) + ")";
     } else if (name == "MuteDS" || name == "UnmuteDS") {
         result = (name == "MuteDS" ? e.MuteDS() : e.UnmuteDS()) ? 1 : 0;
+    } else if (name == "GetDSVolume") {
+        result = e.GetDSVolume(step.compare(name.size(), 6, "(null)") ? &level : nullptr);
+        call = step.compare(name.size(), 6, "(null)") ? "GetDSVolume(&level)" : "GetDSVolume(NULL)";
     } else {
         ok(false, "%s: unknown step %s\n", context, step.c_str());
         return false;
@@ -132,10 +138,17 @@ inline bool CallExport(const LoadedBrenquisat& e, const std::string& step, const
     ok(result == expected, "%s: %s returned %d, expected %d\n", context, call.c_str(), result,
        expected);
     CheckLastError(context, call, result, error, expectedError);
+    if (name == "GetDSVolume" && result == 0) {
+        ok(level == kUntouchedLevel, "%s: a failed %s changed the level it was given to %d\n",
+           context, call.c_str(), level);
+    } else if (name == "GetDSVolume" && step[name.size()] == '(') {
+        int read = std::atoi(step.c_str() + name.size() + 1);
+        ok(level == read, "%s: %s read %d, expected %d\n", context, call.c_str(), level, read);
+    }
     return true;
 }
 
-// Host threads that call the five exports in a random mix until a deadline, as
+// Host threads that call the six exports in a random mix until a deadline, as
 // a host's UI, audio and hotkey threads would.  Every call must succeed (each
 // volume call reopens a closed device) and leave its own thread's GetLastError()
 // as a lone caller's would: 0 after a success, untouched by ReleaseDS.
@@ -155,7 +168,8 @@ inline DWORD WINAPI StormThread(void* param)
     unsigned seed = GetCurrentThreadId() * 2654435761u ^ GetTickCount();
     while (static_cast<LONG>(GetTickCount() - s->until) < 0) {
         seed = seed * 1103515245u + 12345u;
-        unsigned pick = (seed >> 16) % 5;
+        unsigned pick = (seed >> 16) % 6;
+        int level = 0;
         SetLastError(kStaleLastError);
         bool succeeded = true;
         switch (pick) {
@@ -164,6 +178,7 @@ inline DWORD WINAPI StormThread(void* param)
         case 2: succeeded = s->e->SetDSVolume(-static_cast<int>((seed >> 4) % 10001)) == 1; break;
         case 3: succeeded = s->e->MuteDS(); break;
         case 4: succeeded = s->e->UnmuteDS(); break;
+        case 5: succeeded = s->e->GetDSVolume(&level) == 1; break;
         }
         DWORD error = GetLastError();
         InterlockedIncrement(&s->calls);
@@ -181,7 +196,8 @@ inline DWORD WINAPI StormThread(void* param)
 // failed or a thread had not ended 30 s after the deadline.
 inline bool RunStorm(const LoadedBrenquisat& e, int threadCount, DWORD milliseconds, const char* context)
 {
-    static const char* const kStep[] = {"InitDS", "ReleaseDS", "SetDSVolume", "MuteDS", "UnmuteDS"};
+    static const char* const kStep[] = {"InitDS", "ReleaseDS", "SetDSVolume", "MuteDS", "UnmuteDS",
+                                        "GetDSVolume"};
     Storm s = {&e, GetTickCount() + milliseconds, 0, 0, 0, 0, 0};
     std::vector<HANDLE> threads;
     for (int i = 0; i < threadCount; ++i)

@@ -2,7 +2,7 @@
 """Reads Windows images with pefile, whatever binutils prints.
 
   check_pe.py dll ARCH DLL        the shipped DLL: an ARCH image (win32 or win64)
-                                  that is a DLL, exports exactly the five names,
+                                  that is a DLL, exports exactly the six names,
                                   imports system DLLs only (from KERNEL32, only
                                   what Windows XP has), and stays small
   check_pe.py width ARCH FILE...  each file is an image of ARCH's width
@@ -16,7 +16,7 @@ WIDTHS = {
     "win32": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], pefile.OPTIONAL_HEADER_MAGIC_PE),
     "win64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
 }
-EXPORTS = ["InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
+EXPORTS = ["GetDSVolume", "InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL", "MSVCRT.DLL"}
 # The DLL must keep loading on Windows XP: every KERNEL32 function it imports is
 # one XP has.  A new import is added here only once XP is known to have it (an SRW

@@ -26,9 +26,10 @@ struct Host {
     DWORD level;
     HostPrimary primary;
     DWORD primaryFlags;
-    // Steps (an export call with its result, or FreeLibrary), each with what is
-    // heard after it: a level in dB (volume / 100, as DirectSound defines it) or
-    // silence.
+    // Steps (an export call with its result, FreeLibrary, or HostVolume(N): the
+    // host sets the level through its own primary buffer), each with what is heard
+    // after it: a level in dB (volume / 100, as DirectSound defines it) or
+    // silence.  GetDSVolume(host) expects the level the host's primary reports.
     const char* steps;
 };
 
@@ -36,20 +37,21 @@ const Host kHosts[] = {
     {"normal", DSSCL_NORMAL, HostPrimary::None, 0,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 SetDSVolume(-2000)=1:-20 MuteDS=1:silence UnmuteDS=1:0 "
      "SetDSVolume(-1200)=1:-12 SetDSVolume(1)=0/DSERR_INVALIDPARAM:-12 ReleaseDS:-12 "
-     "MuteDS=1:silence FreeLibrary:0"},
+     "GetDSVolume(-1200)=1:-12 MuteDS=1:silence FreeLibrary:0"},
     {"priority-primary-playing", DSSCL_PRIORITY, HostPrimary::Playing, DSBCAPS_CTRLVOLUME,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 MuteDS=1:silence UnmuteDS=1:0 SetDSVolume(-1200)=1:-12 "
-     "FreeLibrary:0"},
+     "GetDSVolume(-1200)=1:-12 HostVolume(-2500):-25 GetDSVolume(host)=1:-25 ReleaseDS:-25 "
+     "GetDSVolume(host)=1:-25 FreeLibrary:0"},
     // The platform hands every later primary buffer the host's flags: no volume control.
     {"priority-format-set", DSSCL_PRIORITY, HostPrimary::Released, 0,
      "InitDS=1:0 SetDSVolume(-600)=0/DSERR_CONTROLUNAVAIL:0 MuteDS=0/DSERR_CONTROLUNAVAIL:0 "
-     "FreeLibrary:0"},
+     "GetDSVolume=0/DSERR_CONTROLUNAVAIL:0 FreeLibrary:0"},
     {"writeprimary", DSSCL_WRITEPRIMARY, HostPrimary::Written, DSBCAPS_CTRLVOLUME,
      "InitDS=1:0 SetDSVolume(-600)=1:-6 MuteDS=1:silence UnmuteDS=1:0 SetDSVolume(-1200)=1:-12 "
-     "FreeLibrary:0"},
+     "HostVolume(-2500):-25 GetDSVolume(host)=1:-25 FreeLibrary:0"},
     {"writeprimary-no-volume", DSSCL_WRITEPRIMARY, HostPrimary::Written, 0,
      "InitDS=1:0 SetDSVolume(-600)=0/DSERR_CONTROLUNAVAIL:0 MuteDS=0/DSERR_CONTROLUNAVAIL:0 "
-     "FreeLibrary:0"},
+     "GetDSVolume=0/DSERR_CONTROLUNAVAIL:0 FreeLibrary:0"},
 };
 
 const DWORD kSpanMs = 400;
@@ -153,8 +155,22 @@ int RunHost(const Host& host)
         if (step == "FreeLibrary") {
             ok(FreeLibrary(e.module), "%s: FreeLibrary failed\n", host.kind);
             e.module = nullptr;
-        } else if (!CallExport(e, step, host.kind)) {
-            break;
+        } else if (step.compare(0, 11, "HostVolume(") == 0) {
+            LONG volume = std::atol(step.c_str() + 11);
+            HRESULT hr = audio.primary ? audio.primary->SetVolume(volume) : E_NOINTERFACE;
+            ok(hr == DS_OK, "%s: the host's IDirectSoundBuffer::SetVolume(%ld) returned %#lx\n",
+               host.kind, volume, static_cast<unsigned long>(hr));
+        } else {
+            size_t hostLevel = step.find("(host)");
+            if (hostLevel != std::string::npos) {
+                LONG reported = 0;
+                HRESULT hr = audio.primary ? audio.primary->GetVolume(&reported) : E_NOINTERFACE;
+                ok(hr == DS_OK, "%s: the host's IDirectSoundBuffer::GetVolume returned %#lx\n",
+                   host.kind, static_cast<unsigned long>(hr));
+                step.replace(hostLevel, 6, "(" + std::to_string(reported) + ")");
+            }
+            if (!CallExport(e, step, host.kind))
+                break;
         }
         CheckHostUntouched(host, audio, step);
         playing = Hear(&audio, step, heard);

@@ -43,8 +43,11 @@ static void CheckVersionResource(void)
 static int Run(void)
 {
     bool muted;
+    int level = 0;
     Check(InitDS() == 1, "InitDS() == 1");
     Check(SetDSVolume(-2500) == 1, "SetDSVolume(-2500) == 1");
+    Check(GetDSVolume(&level) == 1 && level == -2500, "GetDSVolume(&level) == 1, level -2500");
+    Check(GetDSVolume(NULL) == 0, "GetDSVolume(NULL) == 0");
     Check(SetDSVolume(-10001) == 0, "SetDSVolume(-10001) == 0");
     muted = MuteDS();
     Check(muted, "MuteDS() is true");

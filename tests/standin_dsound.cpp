@@ -1,6 +1,6 @@
 // A recording, fault-injecting dsound.dll.  It keeps the platform's contract as
 // the library relies on it: failed creations leave the out handle empty, only a
-// buffer with DSBCAPS_CTRLVOLUME takes a volume, and only within
+// buffer with DSBCAPS_CTRLVOLUME takes or gives a volume, taking it only within
 // [DSBVOLUME_MIN, DSBVOLUME_MAX].  Objects are never freed, so a call on a
 // released one is logged instead of crashing.
 //
@@ -28,8 +28,8 @@ namespace {
 
 enum Fault {
     kCreate = 1, kCoop = 2, kBuffer = 4, kVolume = 8, kPlay = 16, kStop = 32,
-    kCompact = 64, kStatus = 128,
-    kSharedPriority = 256, kSharedPlaying = 512,  // states, not faults
+    kCompact = 64, kStatus = 128, kRead = 1024,
+    kSharedPriority = 256, kSharedPlaying = 512, kLossy = 2048,  // states, not faults
 };
 
 CRITICAL_SECTION g_lock;
@@ -38,13 +38,16 @@ unsigned g_faults;
 DWORD g_releaseDelayMs;
 int g_live;
 char g_logPath[MAX_PATH];
+// The output's level, which every primary buffer sets and reads.
+LONG g_level;
 
 unsigned ParseFaults(const char* text)
 {
     static const struct { const char* name; Fault fault; } kNames[] = {
         {"create", kCreate}, {"coop", kCoop}, {"buffer", kBuffer},
         {"volume", kVolume}, {"play", kPlay}, {"stop", kStop}, {"compact", kCompact},
-        {"status", kStatus}, {"priority", kSharedPriority}, {"playing", kSharedPlaying}};
+        {"status", kStatus}, {"read", kRead}, {"priority", kSharedPriority},
+        {"playing", kSharedPlaying}, {"lossy", kLossy}};
     unsigned faults = 0;
     for (const auto& n : kNames)
         if (text && std::strstr(text, n.name))
@@ -160,7 +163,28 @@ public:
             hr = DSERR_CONTROLUNAVAIL;
         else if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX)
             hr = DSERR_INVALIDPARAM;
+        if (SUCCEEDED(hr))
+            g_level = volume;
         Log("IDirectSoundBuffer::SetVolume(%ld) = %s", volume, Name(hr));
+        return hr;
+    }
+    STDMETHODIMP GetVolume(LPLONG volume) override
+    {
+        if (!Alive("IDirectSoundBuffer", "GetVolume"))
+            return DSERR_GENERIC;
+        HRESULT hr = Result(kRead);
+        if (!(flags_ & DSBCAPS_CTRLVOLUME))
+            hr = DSERR_CONTROLUNAVAIL;
+        // "lossy" reports levels below -2000 a little lower, as Wine's rounding does.
+        LONG reported = g_level;
+        if ((g_faults & kLossy) && reported < -2000)
+            reported = reported - 5 < DSBVOLUME_MIN ? DSBVOLUME_MIN : reported - 5;
+        if (SUCCEEDED(hr))
+            *volume = reported;
+        if (SUCCEEDED(hr))
+            Log("IDirectSoundBuffer::GetVolume() = %s, %ld", Name(hr), reported);
+        else
+            Log("IDirectSoundBuffer::GetVolume() = %s", Name(hr));
         return hr;
     }
     STDMETHODIMP Play(DWORD reserved, DWORD priority, DWORD flags) override
@@ -197,7 +221,6 @@ public:
     STDMETHODIMP GetCaps(LPDSBCAPS) override { UNEXPECTED("IDirectSoundBuffer", "GetCaps"); }
     STDMETHODIMP GetCurrentPosition(LPDWORD, LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetCurrentPosition"); }
     STDMETHODIMP GetFormat(LPWAVEFORMATEX, DWORD, LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetFormat"); }
-    STDMETHODIMP GetVolume(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetVolume"); }
     STDMETHODIMP GetPan(LPLONG) override { UNEXPECTED("IDirectSoundBuffer", "GetPan"); }
     STDMETHODIMP GetFrequency(LPDWORD) override { UNEXPECTED("IDirectSoundBuffer", "GetFrequency"); }
     STDMETHODIMP Initialize(LPDIRECTSOUND, LPCDSBUFFERDESC) override { UNEXPECTED("IDirectSoundBuffer", "Initialize"); }
@@ -313,6 +336,7 @@ STANDIN_API void __cdecl StandinReset(const char* faults)
     g_live = 0;
     g_faults = ParseFaults(faults);
     g_releaseDelayMs = 0;
+    g_level = 0;
     LeaveCriticalSection(&g_lock);
 }
 
@@ -324,6 +348,11 @@ STANDIN_API void __cdecl StandinSetFaults(const char* faults)
 STANDIN_API void __cdecl StandinSetReleaseDelay(unsigned milliseconds)
 {
     g_releaseDelayMs = milliseconds;
+}
+
+STANDIN_API void __cdecl StandinSetLevel(long level)
+{
+    g_level = level;
 }
 
 STANDIN_API const char* __cdecl StandinLog(void)

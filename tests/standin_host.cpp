@@ -23,12 +23,17 @@ namespace {
 #endif
 #define BUFFER(hr) "IDirectSound8::CreateSoundBuffer({" DESC_SIZE ", 0x81, 0, 0, NULL, GUID_NULL}, NULL) = " hr "\n"
 #define VOLUME(v, hr) "IDirectSoundBuffer::SetVolume(" #v ") = " hr "\n"
+#define READ(v) "IDirectSoundBuffer::GetVolume() = DS_OK, " #v "\n"
+#define READ_FAILED(hr) "IDirectSoundBuffer::GetVolume() = " hr "\n"
 #define STATUS(hr, status) "IDirectSoundBuffer::GetStatus() = " hr ", " status "\n"
 #define PLAY(hr) "IDirectSoundBuffer::Play(0, 0, DSBPLAY_LOOPING) = " hr "\n"
 #define STOP(hr) "IDirectSoundBuffer::Stop() = " hr "\n"
 #define BUFFER_RELEASED "IDirectSoundBuffer::Release() = 0\n"
-#define APPLIED(v) BUFFER("DS_OK") VOLUME(v, "DS_OK") STATUS("DS_OK", "0") PLAY("DS_OK") STOP("DS_OK") \
-    BUFFER_RELEASED
+// A level set, and what the platform reports for it right after.
+#define APPLIED_READING(v, read) BUFFER("DS_OK") VOLUME(v, "DS_OK") read STATUS("DS_OK", "0") PLAY("DS_OK") \
+    STOP("DS_OK") BUFFER_RELEASED
+#define APPLIED(v) APPLIED_READING(v, READ(v))
+#define LEVEL_READ(v) BUFFER("DS_OK") READ(v) BUFFER_RELEASED
 #define REFUSED(v, hr) BUFFER("DS_OK") VOLUME(v, hr) BUFFER_RELEASED
 
 struct Sequence {
@@ -36,7 +41,8 @@ struct Sequence {
     // Export calls with their expected results; "fail:STEPS" sets the platform
     // steps to fail from there on; "releasedelay:MS" makes the final release of
     // each device created from there on take that long; "FreeLibrary" unloads
-    // and "LoadLibrary" loads again at once; "Thread" starts and ends a thread.
+    // and "LoadLibrary" loads again at once; "Thread" starts and ends a thread;
+    // "level:N" sets the output's level behind the library's back, as a host would.
     const char* steps;
     const char* platformCalls;
 };
@@ -81,7 +87,7 @@ const Sequence kSequences[] = {
      OPENED BUFFER("DSERR_OUTOFMEMORY") APPLIED(-10000)},
     {"failing Play and Stop do not change the result",
      "fail:play,stop SetDSVolume(-300)=1",
-     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") STATUS("DS_OK", "0") PLAY("DSERR_BUFFERLOST")
+     OPENED BUFFER("DS_OK") VOLUME(-300, "DS_OK") READ(-300) STATUS("DS_OK", "0") PLAY("DSERR_BUFFERLOST")
      STOP("DSERR_BUFFERLOST") BUFFER_RELEASED},
     {"a device shared with a host at PRIORITY level keeps that level",
      "fail:priority InitDS=1 MuteDS=1", CREATED COMPACT("DS_OK") APPLIED(-10000)},
@@ -89,11 +95,11 @@ const Sequence kSequences[] = {
      "fail:compact InitDS=1", CREATED COMPACT("DSERR_GENERIC") COOP("DS_OK")},
     {"a primary buffer the host plays is neither played nor stopped",
      "fail:playing SetDSVolume(-600)=1",
-     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") STATUS("DS_OK", "DSBSTATUS_PLAYING|DSBSTATUS_LOOPING")
+     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") READ(-600) STATUS("DS_OK", "DSBSTATUS_PLAYING|DSBSTATUS_LOOPING")
      BUFFER_RELEASED},
     {"a failing play-state probe plays and stops as usual",
      "fail:status SetDSVolume(-600)=1",
-     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") STATUS("DSERR_GENERIC", "0") PLAY("DS_OK")
+     OPENED BUFFER("DS_OK") VOLUME(-600, "DS_OK") READ(-600) STATUS("DSERR_GENERIC", "0") PLAY("DS_OK")
      STOP("DS_OK") BUFFER_RELEASED},
     {"volume calls fail when the device cannot be created, and retry each time",
      "fail:create MuteDS=0/DSERR_NODRIVER UnmuteDS=0/DSERR_NODRIVER SetDSVolume(0)=0/DSERR_NODRIVER",
@@ -120,6 +126,31 @@ const Sequence kSequences[] = {
      "fail: MuteDS=1 fail:coop ReleaseDS InitDS=0/DSERR_ALLOCATED fail: SetDSVolume(-5)=1",
      OPENED BUFFER("DSERR_OUTOFMEMORY") REFUSED(0, "DSERR_GENERIC") APPLIED(-10000) DEVICE_RELEASED
      PROBED COOP("DSERR_ALLOCATED") DEVICE_RELEASED OPENED APPLIED(-5)},
+    {"GetDSVolume on a fresh library opens the device and reads the level, changing nothing",
+     "GetDSVolume(0)=1 GetDSVolume(0)=1", OPENED LEVEL_READ(0) LEVEL_READ(0)},
+    {"a level set reads back exactly as set, though the platform reports it changed",
+     "fail:lossy SetDSVolume(-5000)=1 GetDSVolume(-5000)=1 MuteDS=1 GetDSVolume(-10000)=1 "
+     "SetDSVolume(-2000)=1 GetDSVolume(-2000)=1",
+     OPENED APPLIED_READING(-5000, READ(-5005)) LEVEL_READ(-5005) APPLIED(-10000) LEVEL_READ(-10000)
+     APPLIED(-2000) LEVEL_READ(-2000)},
+    {"a level changed behind the library's back reads as the platform reports it",
+     "fail:lossy SetDSVolume(-5000)=1 level:-7000 GetDSVolume(-7005)=1 level:-5000 GetDSVolume(-5000)=1",
+     OPENED APPLIED_READING(-5000, READ(-5005)) LEVEL_READ(-7005) LEVEL_READ(-5005)},
+    {"a read-back that fails neither fails the volume call nor makes the level read exact",
+     "fail:lossy,read SetDSVolume(-5000)=1 fail:lossy GetDSVolume(-5005)=1",
+     OPENED APPLIED_READING(-5000, READ_FAILED("DSERR_GENERIC")) LEVEL_READ(-5005)},
+    {"GetDSVolume fails at each step with its code, keeping the device open after an open",
+     "fail:create GetDSVolume=0/DSERR_NODRIVER fail:coop GetDSVolume=0/DSERR_ALLOCATED "
+     "fail:buffer GetDSVolume=0/DSERR_OUTOFMEMORY fail:read GetDSVolume=0/DSERR_GENERIC fail: GetDSVolume(0)=1",
+     CREATE_FAILED PROBED COOP("DSERR_ALLOCATED") DEVICE_RELEASED OPENED BUFFER("DSERR_OUTOFMEMORY")
+     BUFFER("DS_OK") READ_FAILED("DSERR_GENERIC") BUFFER_RELEASED LEVEL_READ(0)},
+    {"GetDSVolume given a null pointer makes no call, with the device closed or open",
+     "GetDSVolume(null)=0/DSERR_INVALIDPARAM InitDS=1 GetDSVolume(null)=0/DSERR_INVALIDPARAM", OPENED},
+    {"GetDSVolume after ReleaseDS opens a new device and reads the level that stayed",
+     "SetDSVolume(-600)=1 ReleaseDS GetDSVolume(-600)=1",
+     OPENED APPLIED(-600) DEVICE_RELEASED OPENED LEVEL_READ(-600)},
+    {"unloading after GetDSVolume opened the device sets full level back",
+     "GetDSVolume(0)=1 FreeLibrary", OPENED LEVEL_READ(0) APPLIED(0) DEVICE_RELEASED},
     {"thread attach and detach make no call, with the device closed or open",
      "Thread InitDS=1 Thread", OPENED},
     {"a release still under way holds up neither FreeLibrary nor a reload",
@@ -148,6 +179,8 @@ bool RunStep(const Sequence& s, const std::string& step, LoadedBrenquisat* e)
     std::string name = step.substr(0, step.find_first_of("(="));
     if (step.compare(0, 5, "fail:") == 0) {
         StandinSetFaults(step.c_str() + 5);
+    } else if (step.compare(0, 6, "level:") == 0) {
+        StandinSetLevel(std::atol(step.c_str() + 6));
     } else if (step.compare(0, 13, "releasedelay:") == 0) {
         StandinSetReleaseDelay(std::atoi(step.c_str() + 13));
     } else if (name == "FreeLibrary") {
@@ -211,7 +244,7 @@ int Occurrences(const std::string& text, const char* line)
     return count;
 }
 
-// Host threads calling all five exports at once, for a second: the calls take
+// Host threads calling all six exports at once, for a second: the calls take
 // turns, so every device created is released exactly once, and no platform call
 // reaches a released object.
 void CheckThreads()

@@ -17,14 +17,22 @@ const char kNullDeviceSteps[] =
     "InitDS=1 InitDS=1 SetDSVolume(0)=1 SetDSVolume(-2500)=1 SetDSVolume(-10000)=1 SetDSVolume(-1)=1 "
     "SetDSVolume(1)=0/DSERR_INVALIDPARAM SetDSVolume(-10001)=0/DSERR_INVALIDPARAM "
     "SetDSVolume(2147483647)=0/DSERR_INVALIDPARAM SetDSVolume(-2147483648)=0/DSERR_INVALIDPARAM "
-    "MuteDS=1 UnmuteDS=1 ReleaseDS ReleaseDS SetDSVolume(-600)=1 ReleaseDS InitDS=1 ReleaseDS";
+    "MuteDS=1 UnmuteDS=1 ReleaseDS ReleaseDS SetDSVolume(-600)=1 ReleaseDS InitDS=1 ReleaseDS "
+    // Levels read back as set, the low ones too, which Wine reports rounded
+    // (-3786 reads -3787, -7000 -7006, -9000 -9599, -9999 -10000).
+    "GetDSVolume(0)=1 SetDSVolume(-600)=1 GetDSVolume(-600)=1 SetDSVolume(-3786)=1 GetDSVolume(-3786)=1 "
+    "SetDSVolume(-5000)=1 GetDSVolume(-5000)=1 SetDSVolume(-7000)=1 GetDSVolume(-7000)=1 "
+    "SetDSVolume(-9000)=1 GetDSVolume(-9000)=1 SetDSVolume(-9999)=1 GetDSVolume(-9999)=1 "
+    "SetDSVolume(-10000)=1 GetDSVolume(-10000)=1 UnmuteDS=1 GetDSVolume(0)=1 MuteDS=1 GetDSVolume(-10000)=1 "
+    "SetDSVolume(-1)=1 GetDSVolume(-1)=1 SetDSVolume(5)=0/DSERR_INVALIDPARAM GetDSVolume(-1)=1 "
+    "GetDSVolume(null)=0/DSERR_INVALIDPARAM ReleaseDS";
 // With no playback device, Wine 8's DirectSoundCreate8 answers E_INVALIDARG, which
 // is DSERR_INVALIDPARAM; Wine 10 and Windows answer DSERR_NODRIVER.  Twice: each
 // call tries to open again.
 #define NO_DEVICE "=0/DSERR_NODRIVER|DSERR_INVALIDPARAM"
 const char kNoDeviceSteps[] =
     "InitDS" NO_DEVICE " SetDSVolume(-2500)" NO_DEVICE " MuteDS" NO_DEVICE " UnmuteDS" NO_DEVICE
-    " ReleaseDS InitDS" NO_DEVICE " MuteDS" NO_DEVICE " ReleaseDS";
+    " ReleaseDS InitDS" NO_DEVICE " MuteDS" NO_DEVICE " GetDSVolume" NO_DEVICE " ReleaseDS";
 
 void RunSteps(const LoadedBrenquisat& e, const char* steps, const std::string& mode)
 {
@@ -165,7 +173,7 @@ void Unloading(const char* self)
     }
 }
 
-// One host's threads calling all five exports in a random mix.  Before the
+// One host's threads calling all six exports in a random mix.  Before the
 // first open and after the last ReleaseDS the process has the same threads:
 // a device reference left behind would keep the platform's worker thread.
 int StormChild(int threadCount, DWORD milliseconds)

@@ -1,4 +1,4 @@
-// The library's five exports, bound by name from a loaded Brenquisat.dll, as
+// The library's six exports, bound by name from a loaded Brenquisat.dll, as
 // hosts that load it at run time bind them.
 #pragma once
 
@@ -10,6 +10,7 @@ struct BrenquisatExports {
     int(__cdecl* SetDSVolume)(int);
     bool(__cdecl* MuteDS)();
     bool(__cdecl* UnmuteDS)();
+    int(__cdecl* GetDSVolume)(int*);
 };
 
 template <typename Fn>
@@ -18,7 +19,7 @@ inline void BindExport(HMODULE library, const char* name, Fn* fn)
     *fn = reinterpret_cast<Fn>(reinterpret_cast<void*>(GetProcAddress(library, name)));
 }
 
-// True when all five were found.
+// True when all six were found.
 inline bool BindBrenquisat(HMODULE library, BrenquisatExports* e)
 {
     BindExport(library, "InitDS", &e->InitDS);
@@ -26,5 +27,6 @@ inline bool BindBrenquisat(HMODULE library, BrenquisatExports* e)
     BindExport(library, "SetDSVolume", &e->SetDSVolume);
     BindExport(library, "MuteDS", &e->MuteDS);
     BindExport(library, "UnmuteDS", &e->UnmuteDS);
-    return e->InitDS && e->ReleaseDS && e->SetDSVolume && e->MuteDS && e->UnmuteDS;
+    BindExport(library, "GetDSVolume", &e->GetDSVolume);
+    return e->InitDS && e->ReleaseDS && e->SetDSVolume && e->MuteDS && e->UnmuteDS && e->GetDSVolume;
 }

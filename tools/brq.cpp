@@ -22,6 +22,7 @@ const char kHelp[] =
     "  set N     SetDSVolume(N): set the master level\n"
     "  mute      MuteDS: set -10000\n"
     "  unmute    UnmuteDS: set 0\n"
+    "  get       GetDSVolume: read the master level\n"
     "  wait MS   pause for MS milliseconds\n"
     "  tone      play a steady 1 kHz sine at -6 dBFS through brq's own DirectSound\n"
     "            device until brq ends, to hear the level change; from then on each\n"
@@ -37,7 +38,7 @@ const char kHelp[] =
     "Exit status: 0 when every call succeeded, 1 when one returned 0/false\n"
     "or the library could not be loaded, 2 for a usage error.\n";
 
-enum class Op { Init, Release, Set, Mute, Unmute, Wait, Tone };
+enum class Op { Init, Release, Set, Mute, Unmute, Get, Wait, Tone };
 
 struct Command {
     Op op;
@@ -80,6 +81,8 @@ int ParseCommand(int argc, char** argv, int i, Command* command)
         command->op = Op::Mute;
     } else if (!std::strcmp(word, "unmute")) {
         command->op = Op::Unmute;
+    } else if (!std::strcmp(word, "get")) {
+        command->op = Op::Get;
     } else if (!std::strcmp(word, "tone")) {
         command->op = Op::Tone;
     } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
@@ -201,6 +204,16 @@ bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
         error = GetLastError();
         std::printf("%s() -> %s", c.op == Op::Mute ? "MuteDS" : "UnmuteDS", ok ? "true" : "false");
         break;
+    case Op::Get: {
+        int level = 0;
+        int result = e.GetDSVolume(&level);
+        error = GetLastError();
+        ok = result == 1;
+        std::printf("GetDSVolume() -> %d", result);
+        if (ok)
+            std::printf(" (%d)", level);
+        break;
+    }
     case Op::Wait:
         ok = Wait(tone, static_cast<DWORD>(c.value));
         std::fflush(stdout);
