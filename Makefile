@@ -14,7 +14,7 @@ export BRENQUISAT_ARCHS := $(ARCHS)
 # $(shell) does not see exported variables in GNU make 4.3, hence ARCHS passed here.
 RUNNABLE = $(shell for arch in $(ALL_ARCHS); do BRENQUISAT_ARCHS="$(ARCHS)" $(BUILD)/$$arch/wine-run --check >/dev/null && echo $$arch; done)
 
-.PHONY: all setup build test dist demo bench clean
+.PHONY: all setup build test dist demo readme-picture bench clean
 
 all: build
 
@@ -46,7 +46,7 @@ dist: build
 # measures the level heard after each call.  The 32-bit brq where this machine
 # runs 32-bit programs, the 64-bit one where it does not.
 DEMO_SESSION := tone wait 400 init wait 400 set -600 wait 400 set -2000 wait 400 mute wait 400 \
-	unmute wait 400 set -1200 wait 400 release wait 400 set -2500 wait 400
+	unmute wait 400 set -1200 wait 400 get wait 400 release wait 400 set -2500 wait 400
 CAPTURE := ALSA_CONFIG_PATH=$(CURDIR)/cmake/alsa-capture.conf
 
 demo: dist
@@ -57,10 +57,17 @@ demo: dist
 	echo "demo: $(DIST)/$$arch/brq.exe under $$arch Wine, its output captured to $(BUILD)/$$arch/demo.wav"; \
 	echo "brq $(DEMO_SESSION)"; \
 	BRENQUISAT_HEARD_WAV=$$wav $(CAPTURE) $(BUILD)/$$arch/wine-run $(DIST)/$$arch/brq.exe $(DEMO_SESSION) >$$log 2>&1; \
-	status=$$?; scripts/heard-levels $$wav <$$log || exit 1; \
+	status=$$?; scripts/heard-levels $$wav $(BUILD)/$$arch/demo <$$log || exit 1; \
 	echo "heard: the level of Wine's output over the middle of the 400 ms of tone after each call,"; \
 	echo "       against the tone before any call (SoX; Wine's scale is 2^(volume/600) in amplitude)"; \
+	scripts/plot-heard $(BUILD)/$$arch/demo $(BUILD)/$$arch/demo.png \
+	    "What a host hears: brq under $$arch Wine, a 1 kHz tone, the level set by each call" || exit 1; \
+	echo "demo: the level over time is drawn in $(BUILD)/$$arch/demo.png"; \
 	exit $$status
+
+# The README's copy of the demo's picture.
+readme-picture: demo
+	@cp $(BUILD)/$(firstword $(RUNNABLE))/demo.png docs/demo.png && echo "readme-picture: docs/demo.png"
 
 bench: build
 	@[ -n "$(RUNNABLE)" ] || { $(BUILD)/win64/wine-run --check; exit 1; }

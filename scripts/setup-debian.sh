@@ -1,8 +1,8 @@
 #!/bin/sh
 # Installs what building and running Brenquisat needs on Debian 12 or 13, if
 # missing: the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine,
-# the LLVM import-library tools, SoX (which measures what Wine plays),
-# pkg-config and Meson (which the developer archive's tests use), and pefile
+# the LLVM import-library tools, SoX (which measures what Wine plays), gnuplot
+# and a font (which draw it), pkg-config and Meson (which the developer archive's tests use), and pefile
 # (which reads the PE headers).  Only names both releases have: llvm and lld
 # bring each release's own LLVM with its unversioned commands.  Then says
 # which architectures this machine can test.
@@ -12,7 +12,7 @@ cd "$(dirname "$0")"
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
 for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm lld sox \
-        pkgconf meson ninja-build python3-pefile; do
+        gnuplot-nox fonts-dejavu-core pkgconf meson ninja-build python3-pefile; do
     need "$package"
 done
 
