@@ -5,7 +5,11 @@
  * Values outside that range are passed on unchanged; the platform refuses them
  * and the call reports 0 / false.  The device opens on the first call that needs
  * it and stays open until ReleaseDS or unload; unloading the library with the
- * device open sets full level back.
+ * device open sets full level back.  On Wine, call ReleaseDS before FreeLibrary or
+ * before the process ends when you can: a process that ends with a DirectSound
+ * device open can fail in Wine's exit, and the library leaves its device to the
+ * process at unload there (releasing it then crashed hosts that opened their
+ * own device right after).
  *
  * Why a call failed: after InitDS, SetDSVolume, MuteDS, UnmuteDS or GetDSVolume
  * returns 0 or false, GetLastError() on the same thread returns the DirectSound
