@@ -158,10 +158,8 @@ public:
     {
         if (!Alive("IDirectSoundBuffer", "SetVolume"))
             return DSERR_GENERIC;
-        HRESULT hr = Result(kVolume);
-        if (!(flags_ & DSBCAPS_CTRLVOLUME))
-            hr = DSERR_CONTROLUNAVAIL;
-        else if (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX)
+        HRESULT hr = VolumeControl(kVolume);
+        if (SUCCEEDED(hr) && (volume < DSBVOLUME_MIN || volume > DSBVOLUME_MAX))
             hr = DSERR_INVALIDPARAM;
         if (SUCCEEDED(hr))
             g_level = volume;
@@ -172,19 +170,17 @@ public:
     {
         if (!Alive("IDirectSoundBuffer", "GetVolume"))
             return DSERR_GENERIC;
-        HRESULT hr = Result(kRead);
-        if (!(flags_ & DSBCAPS_CTRLVOLUME))
-            hr = DSERR_CONTROLUNAVAIL;
+        HRESULT hr = VolumeControl(kRead);
         // "lossy" reports levels below -2000 a little lower, as Wine's rounding does.
         LONG reported = g_level;
         if ((g_faults & kLossy) && reported < -2000)
             reported = reported - 5 < DSBVOLUME_MIN ? DSBVOLUME_MIN : reported - 5;
-        if (SUCCEEDED(hr))
-            *volume = reported;
-        if (SUCCEEDED(hr))
-            Log("IDirectSoundBuffer::GetVolume() = %s, %ld", Name(hr), reported);
-        else
+        if (FAILED(hr)) {
             Log("IDirectSoundBuffer::GetVolume() = %s", Name(hr));
+            return hr;
+        }
+        *volume = reported;
+        Log("IDirectSoundBuffer::GetVolume() = %s, %ld", Name(hr), reported);
         return hr;
     }
     STDMETHODIMP Play(DWORD reserved, DWORD priority, DWORD flags) override
@@ -233,6 +229,12 @@ public:
     STDMETHODIMP Restore() override { UNEXPECTED("IDirectSoundBuffer", "Restore"); }
 
 private:
+    // Only a buffer made with volume control takes or gives a volume.
+    HRESULT VolumeControl(Fault fault) const
+    {
+        return flags_ & DSBCAPS_CTRLVOLUME ? Result(fault) : DSERR_CONTROLUNAVAIL;
+    }
+
     DWORD flags_;
     bool playing_ = false;
 };
