@@ -7,7 +7,8 @@
 // idle, imports nothing Windows XP lacks, and serves callers in the order they
 // came, so a host's UI thread is never starved by a thread that calls in a loop.
 // A call holds it for a millisecond or two (the pause while the primary buffer
-// plays, an open of the device): the caller next in line yields until its turn,
+// plays, an open of the device): the caller next in line yields the processor
+// until its turn (to any ready thread, so a holder of lower priority still runs),
 // the others sleep.
 static volatile LONG g_dsNextTicket = 0;
 static volatile LONG g_dsNowServing = 0;
@@ -25,7 +26,10 @@ void LockDS()
         LONG serving = InterlockedCompareExchange(&g_dsNowServing, 0, 0);
         if (serving == ticket)
             return;
-        Sleep(After(serving) == ticket ? 0 : 1);
+        if (After(serving) == ticket)
+            SwitchToThread();
+        else
+            Sleep(1);
     }
 }
 

@@ -118,8 +118,10 @@ extern "C" bool __cdecl UnmuteDS(void)
 
 extern "C" int __cdecl GetDSVolume(int* volume)
 {
-    if (!volume)
-        return ReportDSResult(DSERR_INVALIDPARAM) ? 1 : 0;
+    if (!volume) {
+        ReportDSResult(DSERR_INVALIDPARAM);
+        return 0;
+    }
     LockDS();
     LONG level = 0;
     bool read = ReadDSVolume(&level);

@@ -25,7 +25,7 @@ XP_KERNEL32 = {
     "CloseHandle", "CreateThread", "DeleteCriticalSection", "EnterCriticalSection",
     "FreeLibrary", "GetLastError", "GetModuleHandleA", "GetModuleHandleExW", "GetProcAddress",
     "InitializeCriticalSection", "LeaveCriticalSection", "LoadLibraryA", "SetLastError", "Sleep",
-    "TlsGetValue", "VirtualProtect", "VirtualQuery",
+    "SwitchToThread", "TlsGetValue", "VirtualProtect", "VirtualQuery",
 }
 MAX_SIZE = 32768
 
