@@ -220,8 +220,7 @@ int ExitDuringCalls(const char* when)
 void Threads(const char* self)
 {
     // Without the lock every storm run failed (calls that returned 0, a device left
-    // open, at times a crash), yet a run can miss a fault:
-    // several runs of each.
+    // open, at times a crash), yet a run can miss a fault: several runs of each.
     static const struct { const char* arguments; int runs; } kRuns[] = {
         {"storm 4 2000", 3}, {"storm 2 2000", 2}, {"exit-during-calls 10", 3},
         {"exit-during-calls calls", 3}};
