@@ -9,6 +9,22 @@
 set -eu
 cd "$(dirname "$0")"
 
+# A mirror in the middle of a sync serves an index that does not match its
+# release file for a few minutes: apt-get update fails, and passes again later.
+# SETUP_UPDATE_TRIES and SETUP_UPDATE_PAUSE (seconds) are for the tests.
+update_package_lists() {
+    tries=${SETUP_UPDATE_TRIES:-4} try=1
+    until apt-get update -qq; do
+        if [ "$try" -ge "$tries" ]; then
+            echo "setup: 'apt-get update' failed $tries times (apt's lines above say why; a mirror in the middle of a sync passes within minutes): wait a few minutes, then run the same make command again" >&2
+            exit 1
+        fi
+        echo "setup: 'apt-get update' failed; trying again in ${SETUP_UPDATE_PAUSE:-15} s ($try of $tries)"
+        sleep "${SETUP_UPDATE_PAUSE:-15}"
+        try=$((try + 1))
+    done
+}
+
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
 for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm lld sox \
@@ -27,7 +43,7 @@ if [ -n "$missing" ]; then
     case " $missing " in
         *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
     esac
-    apt-get update -qq
+    update_package_lists
     DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
     echo "setup: done"
 fi
