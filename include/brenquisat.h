@@ -22,8 +22,9 @@
  *
  * Any thread may call any export at any time: overlapping calls take turns, in
  * the order they came, and each gets the result it would get if the calls had
- * been made one after another.  GetLastError() stays per thread.  Do not call
- * FreeLibrary while another thread may still be inside an export.
+ * been made one after another; a caller waiting its turn is blocked, using no
+ * processor.  GetLastError() stays per thread.  Do not call FreeLibrary while
+ * another thread may still be inside an export.
  */
 #ifndef BRENQUISAT_H
 #define BRENQUISAT_H

@@ -51,15 +51,17 @@ void CloseDS()
 
 extern "C" int __cdecl InitDS(void)
 {
-    LockDS();
+    DSLockTurn turn;
+    LockDS(&turn);
     bool open = EnsureDS();
-    UnlockDS();
+    UnlockDS(&turn);
     return open ? 1 : 0;
 }
 
 extern "C" void __cdecl ReleaseDS(void)
 {
-    LockDS();
+    DSLockTurn turn;
+    LockDS(&turn);
     CloseDS();
-    UnlockDS();
+    UnlockDS(&turn);
 }

@@ -17,7 +17,9 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
     // state is not this routine's to touch, and the device is left to the process.
     // (At FreeLibrary that is the host's fault; at the end of the process it is not,
     // and the process must still end.)
-    if (!TryLockDS())
+    // Taken for good: the library is leaving, and no call may follow.
+    static DSLockTurn unloading;
+    if (!TryLockDS(&unloading))
         return TRUE;
 
     // The host's last-error value is its own: the unload leaves it as it was.
@@ -37,6 +39,5 @@ BOOL WINAPI DllMain(HINSTANCE, DWORD reason, LPVOID reserved)
     if (!reserved)
         HandOffDSRelease(device);
     SetLastError(lastError);
-    // The lock stays taken: the library is leaving, and no call may follow.
     return TRUE;
 }

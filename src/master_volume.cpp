@@ -95,9 +95,10 @@ static bool ReadDSVolume(LONG* volume)
 
 static bool ApplyDSVolumeLocked(LONG volume)
 {
-    LockDS();
+    DSLockTurn turn;
+    LockDS(&turn);
     bool accepted = ApplyDSVolume(volume);
-    UnlockDS();
+    UnlockDS(&turn);
     return accepted;
 }
 
@@ -122,10 +123,11 @@ extern "C" int __cdecl GetDSVolume(int* volume)
         ReportDSResult(DSERR_INVALIDPARAM);
         return 0;
     }
-    LockDS();
+    DSLockTurn turn;
+    LockDS(&turn);
     LONG level = 0;
     bool read = ReadDSVolume(&level);
-    UnlockDS();
+    UnlockDS(&turn);
     if (read)
         *volume = level;
     return read ? 1 : 0;

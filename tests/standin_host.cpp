@@ -2,6 +2,7 @@
 // export calls, the exact platform calls the library makes and the result of
 // each export.
 #include "check.h"
+#include "process_counts.h"
 #include "standin_dsound.h"
 
 #include <cstdlib>
@@ -244,30 +245,105 @@ int Occurrences(const std::string& text, const char* line)
     return count;
 }
 
-// Host threads calling all six exports at once, for a second: the calls take
-// turns, so every device created is released exactly once, and no platform call
-// reaches a released object.
+// Replaces the library's import of a KERNEL32 function in its import address
+// table; false if it has no such import.
+bool PatchImport(HMODULE module, const char* function, void* replacement)
+{
+    auto* base = reinterpret_cast<BYTE*>(module);
+    auto* nt = reinterpret_cast<IMAGE_NT_HEADERS*>(base + reinterpret_cast<IMAGE_DOS_HEADER*>(base)->e_lfanew);
+    DWORD imports = nt->OptionalHeader.DataDirectory[IMAGE_DIRECTORY_ENTRY_IMPORT].VirtualAddress;
+    for (auto* dll = reinterpret_cast<IMAGE_IMPORT_DESCRIPTOR*>(base + imports); dll->Name; ++dll) {
+        if (_stricmp(reinterpret_cast<char*>(base + dll->Name), "KERNEL32.dll"))
+            continue;
+        auto* name = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->OriginalFirstThunk);
+        auto* slot = reinterpret_cast<IMAGE_THUNK_DATA*>(base + dll->FirstThunk);
+        for (; name->u1.AddressOfData; ++name, ++slot) {
+            if (IMAGE_SNAP_BY_ORDINAL(name->u1.Ordinal) ||
+                std::strcmp(reinterpret_cast<IMAGE_IMPORT_BY_NAME*>(base + name->u1.AddressOfData)->Name,
+                            function))
+                continue;
+            DWORD protection;
+            VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), PAGE_READWRITE, &protection);
+            slot->u1.Function = reinterpret_cast<ULONG_PTR>(replacement);
+            VirtualProtect(&slot->u1.Function, sizeof(slot->u1.Function), protection, &protection);
+            return true;
+        }
+    }
+    return false;
+}
+
+// What the library finds of the system's waits, as the test chooses: WaitOnAddress
+// (Windows 8 and later, Wine), only events (Windows XP to 7), or not even an event.
+bool g_hideWaitOnAddress, g_failEvents;
+volatile LONG g_eventsAsked;
+
+HMODULE WINAPI TestGetModuleHandleW(LPCWSTR name)
+{
+    if (g_hideWaitOnAddress && name && !lstrcmpiW(name, L"kernelbase.dll")) {
+        SetLastError(ERROR_MOD_NOT_FOUND);
+        return nullptr;
+    }
+    return GetModuleHandleW(name);
+}
+
+HANDLE WINAPI TestCreateEventW(LPSECURITY_ATTRIBUTES security, BOOL manual, BOOL set, LPCWSTR name)
+{
+    InterlockedIncrement(&g_eventsAsked);
+    if (g_failEvents) {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return nullptr;
+    }
+    return CreateEventW(security, manual, set, name);
+}
+
+// Host threads calling all six exports at once, for a second, with each way the
+// lock can wait: the calls take turns, so every device created is released
+// exactly once, no platform call reaches a released object, and no handle is
+// left behind.
 void CheckThreads()
 {
-    StandinReset("");
-    LoadedBrenquisat e;
-    if (!LoadBrenquisat(&e)) {
-        ok(false, "Brenquisat.dll did not load\n");
-        return;
+    static const struct {
+        const char* name;
+        bool hideWaitOnAddress, failEvents;
+        bool eventsAsked;  // whether a waiting caller asks for an event
+    } kWaits[] = {
+        {"4 host threads waiting on an address", false, false, false},
+        {"4 host threads waiting on events", true, false, true},
+        {"4 host threads, no event to be had", true, true, true},
+    };
+    for (const auto& wait : kWaits) {
+        StandinReset("");
+        LoadedBrenquisat e;
+        if (!LoadBrenquisat(&e)) {
+            ok(false, "Brenquisat.dll did not load\n");
+            return;
+        }
+        g_hideWaitOnAddress = wait.hideWaitOnAddress;
+        g_failEvents = wait.failEvents;
+        g_eventsAsked = 0;
+        ok(PatchImport(e.module, "GetModuleHandleW", reinterpret_cast<void*>(TestGetModuleHandleW)) &&
+           PatchImport(e.module, "CreateEventW", reinterpret_cast<void*>(TestCreateEventW)),
+           "%s: Brenquisat.dll imports no GetModuleHandleW or CreateEventW\n", wait.name);
+        int handlesBefore = HandleCount();
+        RunStorm(e, 4, 700, wait.name);
+        e.ReleaseDS();
+        int handlesAfter = HandleCount();
+        FreeLibrary(e.module);
+        ok(handlesAfter == handlesBefore, "%s: %d handles after the calls, %d before\n", wait.name,
+           handlesAfter, handlesBefore);
+        ok((g_eventsAsked > 0) == wait.eventsAsked, "%s: CreateEventW was called %ld times\n", wait.name,
+           g_eventsAsked);
+        ok(WaitForNoLiveObjects(), "%s: %d platform objects still hold references\n", wait.name,
+           StandinLiveObjects());
+        std::string calls = StandinLog();
+        int created = Occurrences(calls, CREATED), released = Occurrences(calls, DEVICE_RELEASED);
+        ok(created > 0 && created == released,
+           "%s: DirectSoundCreate8 made %d devices, IDirectSound8::Release() = 0 came %d times\n",
+           wait.name, created, released);
+        size_t misuse = calls.find("! ");
+        ok(misuse == std::string::npos, "%s: misuse of platform objects, first:\n%s\n", wait.name,
+           calls.substr(misuse == std::string::npos ? 0 : misuse, 200).c_str());
     }
-    RunStorm(e, 4, 1000, "4 host threads");
-    e.ReleaseDS();
-    FreeLibrary(e.module);
-    ok(WaitForNoLiveObjects(), "4 host threads: %d platform objects still hold references\n",
-       StandinLiveObjects());
-    std::string calls = StandinLog();
-    int created = Occurrences(calls, CREATED), released = Occurrences(calls, DEVICE_RELEASED);
-    ok(created > 0 && created == released,
-       "4 host threads: DirectSoundCreate8 made %d devices, IDirectSound8::Release() = 0 came %d times\n",
-       created, released);
-    size_t misuse = calls.find("! ");
-    ok(misuse == std::string::npos, "4 host threads: misuse of platform objects, first:\n%s\n",
-       calls.substr(misuse == std::string::npos ? 0 : misuse, 200).c_str());
 }
 
 #ifndef _WIN64
