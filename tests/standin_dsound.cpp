@@ -36,7 +36,9 @@ CRITICAL_SECTION g_lock;
 std::string g_log;
 unsigned g_faults;
 DWORD g_releaseDelayMs;
-int g_live;
+// Objects with references still held; lowered only once the release is logged,
+// so that a host that sees it reach 0 finds every release in the log.
+volatile LONG g_live;
 char g_logPath[MAX_PATH];
 // The output's level, which every primary buffer sets and reads.
 LONG g_level;
@@ -107,7 +109,7 @@ const char* Pointer(const void* p)
 struct Counted {
     LONG refs = 1;
 
-    Counted() { ++g_live; }
+    Counted() { InterlockedIncrement(&g_live); }
 
     bool Alive(const char* iface, const char* method)
     {
@@ -129,10 +131,11 @@ struct Counted {
     {
         if (!Alive(iface, "Release"))
             return 0;
-        if (--refs == 0)
-            --g_live;
-        Log("%s::Release() = %ld", iface, refs);
-        return refs;
+        ULONG left = --refs;
+        Log("%s::Release() = %ld", iface, left);
+        if (left == 0)
+            InterlockedDecrement(&g_live);
+        return left;
     }
 };
 
