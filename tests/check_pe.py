@@ -1,10 +1,11 @@
 #!/usr/bin/python3
 """Reads Windows images with pefile, whatever binutils prints.
 
-  check_pe.py dll ARCH DLL        the shipped DLL: an ARCH image (win32 or win64)
+  check_pe.py dll ARCH DLL VERSION  the shipped DLL: an ARCH image (win32 or win64)
                                   that is a DLL, exports exactly the six names,
                                   imports system DLLs only (from KERNEL32, only
-                                  what Windows XP has), and grows no bigger
+                                  what Windows XP has), grows no bigger, and whose
+                                  version resource gives VERSION (e.g. 1.1.0)
   check_pe.py width ARCH FILE...  each file is an image of ARCH's width
 """
 import os
@@ -71,14 +72,41 @@ def dll_problems(pe, arch, path):
     return problems
 
 
+def version_problems(pe, version):
+    """The version resource, as file properties and installers read it: the fixed
+    FileVersion and ProductVersion VERSION.0, the strings VERSION."""
+    fixed = getattr(pe, "VS_FIXEDFILEINFO", None)
+    if not fixed:
+        return ["no version resource"]
+    numbers = [int(part) for part in version.split(".")] + [0]
+    expected = (numbers[0] << 16 | numbers[1], numbers[2] << 16 | numbers[3])
+    problems = []
+    for name in ("FileVersion", "ProductVersion"):
+        got = (getattr(fixed[0], name + "MS"), getattr(fixed[0], name + "LS"))
+        if got != expected:
+            problems.append(f"fixed {name} is {got[0] >> 16}.{got[0] & 0xffff}.{got[1] >> 16}."
+                            f"{got[1] & 0xffff}, expected {version}.0")
+    strings = {}
+    for info in getattr(pe, "FileInfo", [[]])[0]:
+        for table in getattr(info, "StringTable", []):
+            strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
+    problems += [f"string {name} is {strings.get(name)!r}, expected {version!r}"
+                 for name in ("FileVersion", "ProductVersion") if strings.get(name) != version]
+    return problems
+
+
 def main(argv):
-    if len(argv) < 4 or argv[1] not in ("dll", "width") or argv[2] not in WIDTHS:
+    if len(argv) < 4 or argv[1] not in ("dll", "width") or argv[2] not in WIDTHS or \
+            (argv[1] == "dll" and len(argv) != 5):
         sys.exit(__doc__)
     mode, arch, paths = argv[1], argv[2], argv[3:]
+    if mode == "dll":
+        paths, version = argv[3:4], argv[4]
     failures = 0
     for path in paths:
         pe = open_image(path)
-        problems = dll_problems(pe, arch, path) if mode == "dll" else width_problems(pe, arch)
+        problems = (dll_problems(pe, arch, path) + version_problems(pe, version) if mode == "dll"
+                    else width_problems(pe, arch))
         for problem in problems:
             print(f"check_pe: {path}: {problem}")
         failures += bool(problems)

@@ -1,20 +1,23 @@
 #!/bin/sh
 # Unpacks a package and builds the consumer project against it with a MinGW
-# toolchain; the program and the DLL copied beside it must be of the
-# toolchain's width.  Given another toolchain, a build of that width must be
-# told that the package does not suit it.
-#   consumer_build.sh ARCHIVE ROOT TOOLCHAIN CHECK_PE ARCH CONSUMER_SOURCE WORK_DIR [OTHER_TOOLCHAIN]
+# toolchain, asking for version REQUEST; the program and the DLL copied beside
+# it must be of the toolchain's width.  Given another toolchain, a build of that
+# width must be told that the package does not suit it; given a version TOO_NEW,
+# a consumer asking for it must be told the package's version is not compatible.
+#   consumer_build.sh ARCHIVE ROOT TOOLCHAIN CHECK_PE ARCH CONSUMER_SOURCE WORK_DIR REQUEST
+#       [OTHER_TOOLCHAIN TOO_NEW]
 # ROOT is the folder within the archive to put in CMAKE_PREFIX_PATH; CHECK_PE
 # reads the width of what was built, which must be ARCH's (win32, win64).
 set -u
-archive=$1 root=$2 toolchain=$3 check_pe=$4 arch=$5 source=$6 work=$7 other_toolchain=${8:-}
+archive=$1 root=$2 toolchain=$3 check_pe=$4 arch=$5 source=$6 work=$7 request=$8
+other_toolchain=${9:-} too_new=${10:-}
 log=$work/log
 name=$(basename "$archive")
 
 rm -rf "$work" && mkdir -p "$work/package" || exit 1
 (cd "$work/package" && cmake -E tar xf "$archive") || { echo "consumer: cannot unpack $archive"; exit 1; }
 
-if ! cmake -S "$source" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" \
+if ! cmake -S "$source" -B "$work/build" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DBRENQUISAT_REQUEST="$request" \
         -DCMAKE_PREFIX_PATH="$work/package/$root" -DCMAKE_BUILD_TYPE=Release >"$log" 2>&1 ||
    ! cmake --build "$work/build" >>"$log" 2>&1; then
     cat "$log"
@@ -37,4 +40,18 @@ if [ -n "$other_toolchain" ]; then
     }
     echo "consumer: the other width was refused $name"
 fi
-echo "consumer: built against $name, $arch"
+
+if [ -n "$too_new" ]; then
+    if cmake -S "$source" -B "$work/too_new" -DCMAKE_TOOLCHAIN_FILE="$toolchain" -DBRENQUISAT_REQUEST="$too_new" \
+            -DCMAKE_PREFIX_PATH="$work/package/$root" >"$log" 2>&1; then
+        echo "consumer: a consumer asking for version $too_new accepted $name"
+        exit 1
+    fi
+    grep -q "compatible with requested version \"$too_new\"" "$log" || {
+        cat "$log"
+        echo "consumer: a consumer asking for version $too_new was not told why $name does not suit it"
+        exit 1
+    }
+    echo "consumer: a consumer asking for version $too_new was refused $name"
+fi
+echo "consumer: built against $name, $arch, asking for version $request"
