@@ -6,7 +6,7 @@
 #   1. The cause, every time: brq under the stand-in dsound.dll, which logs each
 #      platform call to a file, closes the library's device itself (ReleaseDS),
 #      so unloading restores nothing and the device's release is the last call.
-#   2. The effect, as a smoke test: 20 rounds of short command lines on Wine's
+#   2. The effect, as a smoke test: 10 rounds of short command lines on Wine's
 #      own DirectSound must each exit with status 0 and print nothing on stderr.
 #   brq_exits.sh WINE_RUN BRQ_EXE NULL_ALSA_CONFIG STANDIN_BRQ_EXE
 set -u
@@ -33,7 +33,7 @@ done
 
 export ALSA_CONFIG_PATH="$null_device"
 runs=0
-for round in $(seq 20); do
+for round in $(seq 10); do
     for command in "mute wait 100" "tone wait 100 mute wait 100" "set +0"; do
         # shellcheck disable=SC2086
         "$wine_run" "$brq" $command >"$out" 2>"$err"
