@@ -24,7 +24,7 @@ setup:
 # Both architectures, then the archives made of them (build/archives).
 build: setup
 	@for arch in $(ALL_ARCHS); do \
-	    cmake --preset $$arch >/dev/null && cmake --build --preset $$arch || exit 1; \
+	    cmake --preset $$arch >/dev/null && cmake --build --preset $$arch --parallel $$(nproc) || exit 1; \
 	done
 	@scripts/archives $(BUILD)
 
