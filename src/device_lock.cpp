@@ -23,6 +23,12 @@
 // there: it waits for those instructions only, never for a call.
 static DSLockTurn* volatile g_dsLastTurn = nullptr;
 
+// The Interlocked pointer functions take untyped slots.
+static PVOID volatile* Slot(DSLockTurn* volatile* turn)
+{
+    return reinterpret_cast<PVOID volatile*>(turn);
+}
+
 typedef BOOL(WINAPI* WaitOnAddressFn)(volatile void*, void*, SIZE_T, DWORD);
 typedef void(WINAPI* WakeByAddressFn)(void*);
 static WaitOnAddressFn volatile g_dsWaitOnAddress = nullptr;
@@ -56,11 +62,11 @@ static bool Granted(DSLockTurn* turn)
 
 static void WaitForTurn(DSLockTurn* turn)
 {
-    LONG notYet = 0;
     if (turn->wake) {
         WaitForSingleObject(turn->wake, INFINITE);
         CloseHandle(turn->wake);
     } else if (WaitOnAddressFn wait = g_dsWaitOnAddress) {
+        LONG notYet = 0;
         while (!Granted(turn))
             wait(&turn->granted, &notYet, sizeof(notYet), INFINITE);
     } else {
@@ -69,18 +75,17 @@ static void WaitForTurn(DSLockTurn* turn)
     }
 }
 
-static bool TakeIfFree(DSLockTurn* turn)
+bool TryLockDS(DSLockTurn* turn)
 {
     turn->next = nullptr;
     turn->granted = 0;
     turn->wake = nullptr;
-    return InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_dsLastTurn), turn,
-                                             nullptr) == nullptr;
+    return InterlockedCompareExchangePointer(Slot(&g_dsLastTurn), turn, nullptr) == nullptr;
 }
 
 void LockDS(DSLockTurn* turn)
 {
-    if (TakeIfFree(turn))
+    if (TryLockDS(turn))
         return;
 
     // The host's last-error value is its own: the wait leaves it as it was.
@@ -88,10 +93,8 @@ void LockDS(DSLockTurn* turn)
     LookUpWaitOnAddress();
     if (!g_dsWaitOnAddress)
         turn->wake = CreateEventW(nullptr, FALSE, FALSE, nullptr);
-    auto* before = static_cast<DSLockTurn*>(
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&g_dsLastTurn), turn));
-    if (before) {
-        InterlockedExchangePointer(reinterpret_cast<PVOID volatile*>(&before->next), turn);
+    if (auto* before = static_cast<DSLockTurn*>(InterlockedExchangePointer(Slot(&g_dsLastTurn), turn))) {
+        InterlockedExchangePointer(Slot(&before->next), turn);
         WaitForTurn(turn);
     } else if (turn->wake) {
         CloseHandle(turn->wake);  // the lock came free meanwhile
@@ -99,17 +102,11 @@ void LockDS(DSLockTurn* turn)
     SetLastError(lastError);
 }
 
-bool TryLockDS(DSLockTurn* turn)
-{
-    return TakeIfFree(turn);
-}
-
 void UnlockDS(DSLockTurn* turn)
 {
     DSLockTurn* next = turn->next;
     if (!next) {
-        if (InterlockedCompareExchangePointer(reinterpret_cast<PVOID volatile*>(&g_dsLastTurn),
-                                              nullptr, turn) == turn)
+        if (InterlockedCompareExchangePointer(Slot(&g_dsLastTurn), nullptr, turn) == turn)
             return;
         while (!(next = turn->next))
             SwitchToThread();

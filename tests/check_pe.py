@@ -2,11 +2,11 @@
 """Reads Windows images with pefile, whatever binutils prints.
 
   check_pe.py dll ARCH DLL VERSION  the shipped DLL: an ARCH image (win32 or win64)
-                                  that is a DLL, exports exactly the six names,
-                                  imports system DLLs only (from KERNEL32, only
-                                  what Windows XP has), grows no bigger, and whose
-                                  version resource gives VERSION (e.g. 1.1.0)
-  check_pe.py width ARCH FILE...  each file is an image of ARCH's width
+                                    that is a DLL, exports exactly the six names,
+                                    imports system DLLs only (from KERNEL32, only
+                                    what Windows XP has), grows no bigger, and whose
+                                    version resource gives VERSION (e.g. 1.1.0)
+  check_pe.py width ARCH FILE...    each file is an image of ARCH's width
 """
 import os
 import sys
@@ -96,22 +96,22 @@ def version_problems(pe, version):
 
 
 def main(argv):
-    if len(argv) < 4 or argv[1] not in ("dll", "width") or argv[2] not in WIDTHS or \
-            (argv[1] == "dll" and len(argv) != 5):
+    mode = argv[1] if len(argv) > 1 else None
+    if mode == "dll" and len(argv) == 5 and argv[2] in WIDTHS:
+        arch, path, version = argv[2:]
+        checks = [(path, lambda pe: dll_problems(pe, arch, path) + version_problems(pe, version))]
+    elif mode == "width" and len(argv) >= 4 and argv[2] in WIDTHS:
+        arch = argv[2]
+        checks = [(path, lambda pe: width_problems(pe, arch)) for path in argv[3:]]
+    else:
         sys.exit(__doc__)
-    mode, arch, paths = argv[1], argv[2], argv[3:]
-    if mode == "dll":
-        paths, version = argv[3:4], argv[4]
     failures = 0
-    for path in paths:
-        pe = open_image(path)
-        problems = (dll_problems(pe, arch, path) + version_problems(pe, version) if mode == "dll"
-                    else width_problems(pe, arch))
+    for path, problems_of in checks:
+        problems = problems_of(open_image(path))
         for problem in problems:
             print(f"check_pe: {path}: {problem}")
         failures += bool(problems)
     return 1 if failures else 0
-
 
 if __name__ == "__main__":
     sys.exit(main(sys.argv))
