@@ -11,18 +11,55 @@ cd "$(dirname "$0")"
 
 # A mirror in the middle of a sync serves an index that does not match its
 # release file for a few minutes: apt-get update fails, and passes again later.
-# SETUP_UPDATE_TRIES and SETUP_UPDATE_PAUSE (seconds) are for the tests.
+# An index can also be served broken for days; then setup goes on with the lists
+# apt has.  SETUP_UPDATE_TRIES, SETUP_UPDATE_PAUSE (seconds) and SETUP_OS_RELEASE
+# are for the tests.
+failed_index=""
 update_package_lists() {
-    tries=${SETUP_UPDATE_TRIES:-4} try=1
-    until apt-get update -qq; do
+    tries=${SETUP_UPDATE_TRIES:-4} try=1 errors=$(mktemp)
+    until apt-get update -qq 2>"$errors"; do
+        cat "$errors" >&2
         if [ "$try" -ge "$tries" ]; then
-            echo "setup: 'apt-get update' failed $tries times (apt's lines above say why; a mirror in the middle of a sync passes within minutes): wait a few minutes, then run the same make command again" >&2
-            exit 1
+            # What failed, in apt's words: the indexes it could not fetch, else its first error.
+            failed_index=$(sed -n 's/^[EW]: Failed to fetch \([^ ]*\).*/\1/p' "$errors" | tr '\n' ' ')
+            [ -n "$failed_index" ] || failed_index=$(sed -n 's/^E: //p' "$errors" | head -n 1)
+            failed_index=${failed_index:-"an index apt did not name"}
+            failed_index=${failed_index% }
+            echo "setup: 'apt-get update' failed $tries times, on $failed_index: going on with the package lists apt has" >&2
+            break
         fi
         echo "setup: 'apt-get update' failed; trying again in ${SETUP_UPDATE_PAUSE:-15} s ($try of $tries)"
         sleep "${SETUP_UPDATE_PAUSE:-15}"
         try=$((try + 1))
     done
+    rm -f "$errors"
+}
+
+# The release's own suite, from os-release: a name of lower-case letters or nothing.
+release_codename() {
+    sed -n 's/^VERSION_CODENAME=["]*\([a-z]*\)["]*$/\1/p' "${SETUP_OS_RELEASE:-/etc/os-release}" 2>/dev/null | head -n 1
+}
+
+install_missing() {
+    DEBIAN_FRONTEND=noninteractive apt-get install "$@" -y -qq --no-install-recommends $missing >/dev/null
+}
+
+# With an index missing, apt may know a library's newer build (from -security) for
+# one architecture only, and a Multi-Arch: same package must have one version on
+# both: the install is refused.  The release's own builds exist for both.
+install_packages() {
+    install_missing && return
+    if [ -z "$failed_index" ]; then
+        echo "setup: 'apt-get install' failed (apt's lines above say why): mend what they name, then run the same make command again" >&2
+        exit 1
+    fi
+    release=$(release_codename)
+    if [ -n "$release" ]; then
+        echo "setup: the install failed with those lists; trying once more preferring $release's own packages (-t $release): their newer security builds come with a later 'apt-get upgrade' once that index is served again" >&2
+        install_missing -t "$release" && return
+    fi
+    echo "setup: the packages cannot be installed while $failed_index cannot be fetched (apt's lines above say why): run the same make command again once 'apt-get update' passes" >&2
+    exit 1
 }
 
 missing=""
@@ -44,7 +81,7 @@ if [ -n "$missing" ]; then
         *:i386*) dpkg --print-foreign-architectures | grep -qx i386 || dpkg --add-architecture i386 ;;
     esac
     update_package_lists
-    DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends $missing >/dev/null
+    install_packages
     echo "setup: done"
 fi
 
