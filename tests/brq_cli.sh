@@ -1,9 +1,9 @@
 #!/bin/sh
 # brq's command line: results and exit status of real sessions, and bad input
 # refused with a message and exit status 2 before any export is called.
-#   brq_cli.sh WINE_RUN BRQ_EXE NULL_ALSA_CONFIG NO_DEVICE_ALSA_CONFIG
+#   brq_cli.sh WINE_RUN BRQ_EXE NULL_ALSA_CONFIG NO_DEVICE_ALSA_CONFIG VERSION
 set -u
-wine_run=$1 brq=$2 null_device=$3 no_device=$4
+wine_run=$1 brq=$2 null_device=$3 no_device=$4 version=$5
 "$wine_run" --check || exit $?  # 77, with the reason, where this machine cannot run it
 failures=0
 out=$(mktemp) err=$(mktemp)
@@ -52,6 +52,13 @@ GetDSVolume() -> 1 (-600)
 SetDSVolume(-9000) -> 1
 GetDSVolume() -> 1 (-9000)" '' set -600 get set -9000 get
 
+# Which library brq loaded: the one beside it, as Wine names it (drive Z: is /).
+dll_path=Z:$(cd "$(dirname "$brq")" && pwd | tr / '\\')\\Brenquisat.dll
+for word in version --version; do
+    expect 0 "brq $version
+Brenquisat.dll $version.0 from $dll_path" '' $word
+done
+
 # A tone: waits count its playing time and show their span of it.
 "$wine_run" "$brq" tone wait 100 mute wait 100 >"$out" 2>"$err"
 got=$?
@@ -99,6 +106,7 @@ alone=$(mktemp -d)
 cp "$brq" "$alone/"
 brq="$alone/$(basename "$brq")"
 expect 1 "" "cannot load Brenquisat.dll" init
+expect 1 "" "cannot load Brenquisat.dll" version
 
 echo "brq_cli: $failures failed"
 [ "$failures" -eq 0 ]

@@ -23,6 +23,8 @@ const char kHelp[] =
     "  mute      MuteDS: set -10000\n"
     "  unmute    UnmuteDS: set 0\n"
     "  get       GetDSVolume: read the master level\n"
+    "  version   brq's version, and the path and file version of the\n"
+    "            Brenquisat.dll it loaded (also --version)\n"
     "  wait MS   pause for MS milliseconds\n"
     "  tone      play a steady 1 kHz sine at -6 dBFS through brq's own DirectSound\n"
     "            device until brq ends, to hear the level change; from then on each\n"
@@ -38,7 +40,7 @@ const char kHelp[] =
     "Exit status: 0 when every call succeeded, 1 when one returned 0/false\n"
     "or the library could not be loaded, 2 for a usage error.\n";
 
-enum class Op { Init, Release, Set, Mute, Unmute, Get, Wait, Tone };
+enum class Op { Init, Release, Set, Mute, Unmute, Get, Version, Wait, Tone };
 
 struct Command {
     Op op;
@@ -83,6 +85,8 @@ int ParseCommand(int argc, char** argv, int i, Command* command)
         command->op = Op::Unmute;
     } else if (!std::strcmp(word, "get")) {
         command->op = Op::Get;
+    } else if (!std::strcmp(word, "version") || !std::strcmp(word, "--version")) {
+        command->op = Op::Version;
     } else if (!std::strcmp(word, "tone")) {
         command->op = Op::Tone;
     } else if (!std::strcmp(word, "set") || !std::strcmp(word, "wait")) {
@@ -112,6 +116,47 @@ HMODULE LoadBesideSelf()
     wchar_t* slash = wcsrchr(path, L'\\');
     wcscpy(slash ? slash + 1 : path, L"Brenquisat.dll");
     return LoadLibraryW(path);
+}
+
+// A path as the user's console shows it: in UTF-16 to a console, else in UTF-8.
+void PrintPath(const wchar_t* path)
+{
+    std::fflush(stdout);
+    HANDLE out = GetStdHandle(STD_OUTPUT_HANDLE);
+    DWORD mode = 0, written = 0;
+    if (GetConsoleMode(out, &mode)) {
+        WriteConsoleW(out, path, static_cast<DWORD>(wcslen(path)), &written, nullptr);
+        return;
+    }
+    char utf8[4 * (MAX_PATH + 32)];
+    if (WideCharToMultiByte(CP_UTF8, 0, path, -1, utf8, sizeof utf8, nullptr, nullptr))
+        std::fputs(utf8, stdout);
+}
+
+// brq's own version, then the loaded library's file version and path: which of
+// several copies a host gets is the loader's choice, not brq's.
+void PrintVersions(HMODULE library)
+{
+    std::printf("brq %s\n", BRQ_VERSION);
+    wchar_t path[MAX_PATH + 32];
+    DWORD length = GetModuleFileNameW(library, path, MAX_PATH + 32);
+    if (length == 0 || length >= MAX_PATH + 32)
+        wcscpy(path, L"(path unknown)");
+    DWORD ignored = 0;
+    DWORD size = GetFileVersionInfoSizeW(path, &ignored);
+    void* info = size ? std::malloc(size) : nullptr;
+    VS_FIXEDFILEINFO* fixed = nullptr;
+    UINT fixedSize = 0;
+    if (info && GetFileVersionInfoW(path, 0, size, info) &&
+        VerQueryValueW(info, L"\\", reinterpret_cast<void**>(&fixed), &fixedSize) &&
+        fixedSize >= sizeof *fixed)
+        std::printf("Brenquisat.dll %u.%u.%u.%u from ", unsigned{HIWORD(fixed->dwFileVersionMS)},
+                    unsigned{LOWORD(fixed->dwFileVersionMS)}, unsigned{HIWORD(fixed->dwFileVersionLS)},
+                    unsigned{LOWORD(fixed->dwFileVersionLS)});
+    else
+        std::printf("Brenquisat.dll (no version resource) from ");
+    std::free(info);
+    PrintPath(path);
 }
 
 // brq's own DirectSound device and the tone playing on it, once started.
@@ -175,7 +220,7 @@ void PrintReason(DWORD error, const Command& c)
 
 // Runs one command, prints its line and says whether it succeeded.  The reason
 // for a failure is read at once: printing may change it.
-bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
+bool Run(HMODULE library, const BrenquisatExports& e, const Command& c, Tone* tone)
 {
     bool ok = true;
     DWORD error = 0;
@@ -214,6 +259,9 @@ bool Run(const BrenquisatExports& e, const Command& c, Tone* tone)
             std::printf(" (%d)", level);
         break;
     }
+    case Op::Version:
+        PrintVersions(library);
+        break;
     case Op::Wait:
         ok = Wait(tone, static_cast<DWORD>(c.value));
         std::fflush(stdout);
@@ -261,7 +309,7 @@ int main(int argc, char** argv)
     Tone tone = {};
     for (int i = 1; i < argc;) {
         i = ParseCommand(argc, argv, i, &command);
-        allOk = Run(exports, command, &tone) && allOk;
+        allOk = Run(library, exports, command, &tone) && allOk;
     }
 
     // Every device closed before the process ends: Wine (8.0 at least) can crash
