@@ -5,7 +5,8 @@
                                     that is a DLL, exports exactly the six names,
                                     imports system DLLs only (from KERNEL32, only
                                     what Windows XP has), grows no bigger, and whose
-                                    version resource gives VERSION (e.g. 1.1.0)
+                                    version resource gives VERSION (e.g. 1.1.0) and
+                                    names the license
   check_pe.py width ARCH FILE...    each file is an image of ARCH's width
 """
 import os
@@ -92,6 +93,8 @@ def version_problems(pe, version):
             strings.update({k.decode(): v.decode() for k, v in table.entries.items()})
     problems += [f"string {name} is {strings.get(name)!r}, expected {version!r}"
                  for name in ("FileVersion", "ProductVersion") if strings.get(name) != version]
+    if not strings.get("LegalCopyright", "").endswith("; zlib license"):
+        problems.append(f"string LegalCopyright is {strings.get('LegalCopyright')!r}, which does not name the zlib license")
     return problems
 
 
