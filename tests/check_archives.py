@@ -16,6 +16,7 @@ import shutil
 import subprocess
 import sys
 import tarfile
+import time
 import zipfile
 
 
@@ -31,6 +32,10 @@ def entries(path):
                 for m in archive.getmembers()]
 
 
+def utc(seconds):
+    return time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(seconds))
+
+
 def content_problems(path, epoch, license_text):
     listed = entries(path)
     files = {name: data for name, _, data in listed if data is not None}
@@ -42,8 +47,10 @@ def content_problems(path, epoch, license_text):
                 if os.path.join(folder, name) not in files]
     if files.get(os.path.join(folder, "LICENSE.txt"), license_text) != license_text:
         problems.append("LICENSE.txt is not the source tree's")
-    problems += [f"{name} is dated {when}, not {epoch} (the sources' time)"
-                 for name, when, _ in listed if not epoch <= when <= epoch + 1]
+    misdated = [(name, when) for name, when, _ in listed if not epoch <= when <= epoch + 1]
+    if misdated:
+        problems.append(f"{len(misdated)} of {len(listed)} entries not dated {utc(epoch)} (the sources' "
+                        f"time), {misdated[0][0]} for one: {utc(misdated[0][1])}")
     return problems
 
 
@@ -108,7 +115,7 @@ def main(argv):
             problems.append(f"{name}: built again at {again}, other bytes; entries that differ: {differ}")
     for problem in problems:
         print(f"check_archives: {problem}")
-    print(f"check_archives: {len(names)} archives, dated {epoch}, built twice: {len(problems)} problems")
+    print(f"check_archives: {len(names)} archives, dated {utc(epoch)}, built twice: {len(problems)} problems")
     return 1 if problems else 0
 
 
