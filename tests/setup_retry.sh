@@ -9,18 +9,18 @@
 set -u
 setup=$1 work=$2
 rm -rf "$work" && mkdir -p "$work/bin" || exit 1
-index=http://deb.example/debian-security/dists/testrel-security/main/binary-i386/Packages.xz
-cat >"$work/bin/apt-get" <<END
+export FAKE_INDEX=http://deb.example/debian-security/dists/testrel-security/main/binary-i386/Packages.xz
+cat >"$work/bin/apt-get" <<'END'
 #!/bin/sh
-call=\$1
-[ "\${2:-}" = -t ] && call="\$1 -t \$3"
-echo "\$call" >>"\$FAKE_APT_LOG"
-if [ "\$1" = update ] && [ "\$(grep -c '^update\$' "\$FAKE_APT_LOG")" -le "\$FAKE_UPDATE_FAILURES" ]; then
-    echo "E: Failed to fetch $index  File has unexpected size (374820 != 376004). Mirror sync in progress?" >&2
+call=$1
+[ "${2:-}" = -t ] && call="$1 -t $3"
+echo "$call" >>"$FAKE_APT_LOG"
+if [ "$1" = update ] && [ "$(grep -c '^update$' "$FAKE_APT_LOG")" -le "$FAKE_UPDATE_FAILURES" ]; then
+    echo "E: Failed to fetch $FAKE_INDEX  File has unexpected size (374820 != 376004). Mirror sync in progress?" >&2
     echo "E: Some index files failed to download. They have been ignored, or old ones used instead." >&2
     exit 100
 fi
-if [ "\$1" = install ] && [ "\$(grep -c '^install' "\$FAKE_APT_LOG")" -le "\$FAKE_REFUSED_INSTALLS" ]; then
+if [ "$1" = install ] && [ "$(grep -c '^install' "$FAKE_APT_LOG")" -le "$FAKE_REFUSED_INSTALLS" ]; then
     echo "E: Unable to correct problems, you have held broken packages." >&2
     exit 100
 fi
@@ -32,7 +32,7 @@ chmod +x "$work/bin/"* || exit 1
 printf 'PRETTY_NAME="Debian GNU/Linux 99 (testrel)"\nVERSION_CODENAME=testrel\n' >"$work/os-release"
 
 retry="setup: 'apt-get update' failed; trying again in 0 s"
-going_on="setup: 'apt-get update' failed 3 times, on $index: going on with the package lists apt has"
+going_on="setup: 'apt-get update' failed 3 times, on $FAKE_INDEX: going on with the package lists apt has"
 preferring="setup: the install failed with those lists; trying once more preferring testrel's own packages (-t testrel): their newer security builds come with a later 'apt-get upgrade' once that index is served again"
 failures=0
 # expect UPDATE_FAILURES REFUSED_INSTALLS STATUS APT_CALLS SETUP_LINES: with 3
@@ -73,7 +73,7 @@ expect 3 2 1 "update,update,update,install,install -t testrel" "$retry
 $retry
 $going_on
 $preferring
-setup: the packages cannot be installed while $index cannot be fetched (apt's lines above say why): run the same make command again once 'apt-get update' passes"
+setup: the packages cannot be installed while $FAKE_INDEX cannot be fetched (apt's lines above say why): run the same make command again once 'apt-get update' passes"
 grep -q "Mirror sync in progress" "$work/out" && grep -q "held broken packages" "$work/out" ||
     { echo "setup_retry: apt's own lines were not shown"; failures=$((failures + 1)); }
 # With every index fetched, a refused install is not retried with older packages.
