@@ -3,7 +3,7 @@
 
   check_archives.py SOURCE_DIR ARCHIVES_DIR WORK_DIR
 
-Each holds the source tree's LICENSE.txt and CHANGELOG.md beside its read-me;
+Each holds the source tree's LICENSE.txt, CHANGELOG.md and bindings/ beside its read-me;
 every entry is dated by the sources' time (SOURCE_DATE_EPOCH, else the last
 commit's); and the same sources, copied to another path and built there, give
 the same bytes, as two clones of one commit must.
@@ -16,6 +16,10 @@ import sys
 import tarfile
 import time
 import zipfile
+
+# Files every archive carries as they are in the source tree, beside its read-me.
+SHIPPED_FROM_SOURCE = ["LICENSE.txt", "CHANGELOG.md"] + [f"bindings/{name}" for name in (
+    "Brenquisat.cs", "brenquisat.py", "Brenquisat.pas", "Brenquisat.ahk", "brenquisat.js")]
 
 # The copy holds what git tracks or would; only what the archives hold is built.
 REBUILD = """git -C "$SOURCE" ls-files -z -co --exclude-standard |
@@ -42,12 +46,12 @@ def utc(seconds):
     return time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(seconds))
 
 
-def problems_of(listed, epoch, license_text):
+def problems_of(listed, epoch, from_source):
     folder = os.path.dirname(min((n for n in listed if n.endswith("README.txt")), key=len, default="?"))
-    problems = [f"no {name} beside the read-me" for name in ("README.txt", "LICENSE.txt", "CHANGELOG.md")
+    problems = [f"no {name} beside the read-me" for name in ["README.txt", *from_source]
                 if os.path.join(folder, name) not in listed]
-    if listed.get(os.path.join(folder, "LICENSE.txt"), (0, license_text))[1] != license_text:
-        problems.append("LICENSE.txt is not the source tree's")
+    problems += [f"{name} is not the source tree's" for name, text in from_source.items()
+                 if listed.get(os.path.join(folder, name), (0, text))[1] != text]
     misdated = [(name, when) for name, (when, _) in listed.items() if not epoch <= when <= epoch + 1]
     if misdated:
         problems.append(f"{len(misdated)} of {len(listed)} entries not dated {utc(epoch)} (the sources' "
@@ -61,13 +65,15 @@ def main(argv):
     source, archives, work = argv[1:]
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH") or subprocess.run(
         ["git", "-C", source, "log", "-1", "--format=%ct"], check=True, capture_output=True).stdout)
-    with open(os.path.join(source, "LICENSE.txt"), "rb") as file:
-        license_text = file.read()
+    from_source = {}
+    for name in SHIPPED_FROM_SOURCE:
+        with open(os.path.join(source, name), "rb") as file:
+            from_source[name] = file.read()
     names = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, "Brenquisat-*"))
                    if p.endswith((".zip", ".tar.gz")))
     problems = [] if len(names) == 4 else [f"{archives}: {len(names)} archives, not 4: {names}"]
     problems += [f"{name}: {p}" for name in names
-                 for p in problems_of(entries(os.path.join(archives, name)), epoch, license_text)]
+                 for p in problems_of(entries(os.path.join(archives, name)), epoch, from_source)]
 
     subprocess.run(["rm", "-rf", work], check=True)
     os.makedirs(os.path.join(work, "elsewhere"))
