@@ -34,6 +34,15 @@ if make -C "$mingw" install-"$TRIPLE" CROSS_PATH="$WORK/cross" >"$log" 2>&1 &&
         *"-I$cross/"*"-L$cross/"*) ;;
         *) fail "pkg-config gave '$flags', not paths within $cross: brenquisat.pc is not relocatable" ;;
     esac
+    # A request for any release of this major version up to this one is met; the next major's is not.
+    [ "$version" = "$VERSION" ] || fail "pkg-config gave version '$version', not $VERSION"
+    major=${VERSION%%.*} minor=${VERSION#*.} minor=${minor%%.*}
+    for request in $(seq -f "$major.%g" 0 "$minor") "$((major + 1)).0"; do
+        found=no expected=yes
+        PKG_CONFIG_LIBDIR=$cross/lib/pkgconfig pkg-config --exists "brenquisat >= $request" && found=yes
+        [ "$request" = "$((major + 1)).0" ] && expected=no
+        [ "$found" = "$expected" ] || fail "pkg-config 'brenquisat >= $request' of version $VERSION: $found"
+    done
 else
     cat "$log"; fail "pkg-config: no host built from $cross"
 fi
@@ -69,6 +78,6 @@ else
     fail "lld-link: no host linked against $vc/lib/$VC_ARCH/Brenquisat.lib"
 fi
 
-cmake -DCONFIG_DIR="$vc/cmake" -P "$TESTS/devel_vc_config.cmake" || fail "the VC archive's CMake files"
+cmake -DCONFIG_DIR="$vc/cmake" -DVERSION="$VERSION" -P "$TESTS/devel_vc_config.cmake" || fail "the VC archive's CMake files"
 echo "devel_hosts: $failures failed"
 [ "$failures" -eq 0 ]
