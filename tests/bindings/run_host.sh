@@ -61,12 +61,12 @@ build_node() {
     koffi=koffi@2.16.3
     if [ ! -f "$tools/$node/node.exe" ] || [ ! -f "$tools/$koffi/package.json" ]; then
         rm -rf "$tools/packed" && mkdir -p "$tools/packed" &&
-        (cd "$tools/packed" && npm pack --silent "$node" "$koffi" >/dev/null) &&
+        (cd "$tools/packed" && npm pack "$node" "$koffi" >"$tools/npm.log" 2>&1) &&
         for package in "$node" "$koffi"; do
             rm -rf "$tools/$package" && mkdir -p "$tools/$package" &&
             tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 || exit 1
         done && cp "$tools/$node/bin/node.exe" "$tools/$node/" ||
-            { say "could not fetch $node and $koffi with npm"; return 1; }
+            { tail -n 20 "$tools/npm.log"; say "could not fetch $node and $koffi with npm"; return 1; }
     fi
     mkdir -p "$work/host/node_modules" &&
     cp "$tools/$node/node.exe" "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
