@@ -2,11 +2,11 @@
 # Installs what building and running Brenquisat needs on Debian 12 or 13, if
 # missing: the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine,
 # the LLVM import-library tools, SoX (which measures what Wine plays), gnuplot
-# and a font (which draw it), pkg-config and Meson (which the developer archive's tests use), pefile
-# (which reads the PE headers), and for the bindings' hosts Free Pascal with its
-# sources, Mono's C# compiler and npm.  Only names both releases have: llvm and lld
-# bring each release's own LLVM with its unversioned commands.  Then says
-# which architectures this machine can test.
+# and a font (which draw it), pkg-config and Meson (which the developer
+# archive's tests use), pefile (which reads the PE headers), and for the bindings'
+# hosts Free Pascal with its sources, Mono's C# compiler and npm.  Only names both
+# releases have: llvm and lld bring each release's own LLVM with its unversioned
+# commands.  Then says which architectures this machine can test.
 set -eu
 cd "$(dirname "$0")"
 
