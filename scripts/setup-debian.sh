@@ -1,20 +1,23 @@
 #!/bin/sh
 # Installs what building and running Brenquisat needs on Debian 12 or 13, if
-# missing: the MinGW-w64 cross-compilers, CMake, zip, 32-bit and 64-bit Wine,
-# the LLVM import-library tools, SoX (which measures what Wine plays), gnuplot
-# and a font (which draw it), pkg-config and Meson (which the developer
-# archive's tests use), pefile (which reads the PE headers), and for the bindings'
-# hosts Free Pascal with its sources, Mono's C# compiler and npm.  Only names both
-# releases have: llvm and lld bring each release's own LLVM with its unversioned
-# commands.  Then says which architectures this machine can test.
+# missing: the MinGW-w64 cross-compilers, clang (which builds arm64 with
+# MinGW-w64's headers), CMake, zip, 32-bit and 64-bit Wine, the LLVM
+# import-library tools, SoX (which measures what Wine plays), gnuplot and a font
+# (which draw it), pkg-config and Meson (which the developer archive's tests use),
+# pefile (which reads the PE headers), for the bindings' hosts Free Pascal with
+# its sources, Mono's C# compiler and npm, and for arm64's Wine qemu-user with
+# binfmt-support and mmdebstrap with arch-test (scripts/wine-arm64-root).  Only
+# names both releases have: clang, llvm and lld bring each release's own LLVM
+# with its unversioned commands.  Then registers qemu-user for arm64 programs
+# with the kernel, and says which architectures this machine can test.
 set -eu
 cd "$(dirname "$0")"
 
 # A mirror in the middle of a sync serves an index that does not match its
 # release file for a few minutes: apt-get update fails, and passes again later.
 # An index can also be served broken for days; then setup goes on with the lists
-# apt has.  SETUP_UPDATE_TRIES, SETUP_UPDATE_PAUSE (seconds) and SETUP_OS_RELEASE
-# are for the tests.
+# apt has.  SETUP_UPDATE_TRIES, SETUP_UPDATE_PAUSE (seconds), SETUP_OS_RELEASE and
+# SETUP_BINFMT (binfmt_misc's folder) are for the tests.
 failed_index=""
 update_package_lists() {
     tries=${SETUP_UPDATE_TRIES:-4} try=1 errors=$(mktemp)
@@ -65,8 +68,9 @@ install_packages() {
 
 missing=""
 need() { dpkg-query -W -f='${Status}' "$1" 2>/dev/null | grep -q 'ok installed' || missing="$missing $1"; }
-for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64 llvm lld sox \
-        gnuplot-nox fonts-dejavu-core pkgconf meson ninja-build python3-pefile fp-compiler fpc-source mono-mcs; do
+for package in cmake zip g++-mingw-w64-i686 g++-mingw-w64-x86-64 mingw-w64-common clang wine wine32:i386 wine64 \
+        llvm lld sox gnuplot-nox fonts-dejavu-core pkgconf meson ninja-build python3-pefile fp-compiler \
+        fpc-source mono-mcs qemu-user-static binfmt-support mmdebstrap arch-test; do
     need "$package"
 done
 # npm fetches Node.js for Windows and koffi into the build tree; any npm will do.
@@ -88,14 +92,37 @@ if [ -n "$missing" ]; then
     echo "setup: done"
 fi
 
+# qemu-user's entry for arm64 programs, registered with the kernel by the tool
+# of the release's qemu: binfmt-support's update-binfmts (Debian 12), else
+# systemd-binfmt with its binfmt.d file (Debian 13), even where systemd is not
+# running.  binfmt_misc is mounted first where nothing has.
+register_arm64() {
+    binfmt=${SETUP_BINFMT:-/proc/sys/fs/binfmt_misc}
+    entry=$binfmt/qemu-aarch64
+    [ "$(head -n 1 "$entry" 2>/dev/null)" = enabled ] && return
+    [ "$(id -u)" -eq 0 ] || { echo "setup: run this as root to register qemu-user for arm64 programs"; return; }
+    [ -e "$binfmt/register" ] || mount -t binfmt_misc binfmt_misc "$binfmt" 2>/dev/null
+    if update-binfmts --display qemu-aarch64 >/dev/null 2>&1; then
+        update-binfmts --enable qemu-aarch64 >/dev/null 2>&1
+    else
+        conf=$(dpkg -L qemu-user-binfmt qemu-user qemu-user-static 2>/dev/null | grep '/binfmt.d/qemu-aarch64.conf$' | head -n 1)
+        for tool in /usr/lib/systemd/systemd-binfmt /lib/systemd/systemd-binfmt; do
+            [ -n "$conf" ] && [ -x "$tool" ] && "$tool" "$conf" >/dev/null 2>&1 && break
+        done
+    fi
+    [ "$(head -n 1 "$entry" 2>/dev/null)" = enabled ] ||
+        echo "setup: qemu-user could not be registered for arm64 programs here: the arm64 runtime tests will be skipped"
+}
+register_arm64
+
 tested="" left_out=""
-for arch in win32 win64; do
+for arch in win32 win64 arm64; do
     if why=$(./wine-loader $arch); then
         tested="$tested $arch"
     else
         left_out="$left_out; not $arch: $why"
     fi
 done
-tested=$(echo $tested | sed 's/ / and /')
+tested=$(echo $tested | sed 's/ /, /g; s/, \([^,]*\)$/ and \1/')
 [ -n "$left_out" ] && tested="${tested:-no architecture} only"
 echo "setup: this machine tests $tested$left_out"

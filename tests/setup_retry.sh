@@ -30,6 +30,8 @@ printf '#!/bin/sh\necho i386\n' >"$work/bin/dpkg"
 printf '#!/bin/sh\necho 0\n' >"$work/bin/id"
 chmod +x "$work/bin/"* || exit 1
 printf 'PRETTY_NAME="Debian GNU/Linux 99 (testrel)"\nVERSION_CODENAME=testrel\n' >"$work/os-release"
+# qemu-user registered already, as far as setup can tell.
+mkdir -p "$work/binfmt" && echo enabled >"$work/binfmt/qemu-aarch64" || exit 1
 
 retry="setup: 'apt-get update' failed; trying again in 0 s"
 going_on="setup: 'apt-get update' failed 3 times, on $FAKE_INDEX: going on with the package lists apt has"
@@ -41,7 +43,7 @@ failures=0
 expect() {
     : >"$work/apt.log"
     FAKE_APT_LOG=$work/apt.log FAKE_UPDATE_FAILURES=$1 FAKE_REFUSED_INSTALLS=$2 SETUP_UPDATE_TRIES=3 \
-        SETUP_UPDATE_PAUSE=0 SETUP_OS_RELEASE=$work/os-release BRENQUISAT_ARCHS=none PATH="$work/bin:$PATH" \
+        SETUP_UPDATE_PAUSE=0 SETUP_OS_RELEASE=$work/os-release SETUP_BINFMT=$work/binfmt BRENQUISAT_ARCHS=none PATH="$work/bin:$PATH" \
         sh "$setup" >"$work/out" 2>&1
     status=$?
     calls=$(paste -sd, "$work/apt.log")
