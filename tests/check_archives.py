@@ -1,5 +1,5 @@
 #!/usr/bin/python3
-"""The four archives as a host developer or packager gets them.
+"""The five archives as a host developer or packager gets them.
 
   check_archives.py SOURCE_DIR ARCHIVES_DIR WORK_DIR
 
@@ -20,9 +20,10 @@ import zipfile
 # The copy holds what git tracks or would; only what the archives hold is built.
 REBUILD = """git -C "$SOURCE" ls-files -z -co --exclude-standard |
     tar -C "$SOURCE" --null --ignore-failed-read -T - -cf - | tar -C elsewhere -xf - && cd elsewhere &&
-    for arch in win32 win64; do
+    for arch in win32 win64 arm64; do
+        targets="Brenquisat msvc_import_library" && [ $arch = arm64 ] || targets="$targets brq"
         cmake --preset $arch -DBUILD_TESTING=OFF &&
-        cmake --build --preset $arch --target Brenquisat brq msvc_import_library || exit 1
+        cmake --build --preset $arch --target $targets || exit 1
     done && sh scripts/archives build"""
 
 
@@ -68,7 +69,7 @@ def main(argv):
             from_source[name] = file.read()
     names = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, "Brenquisat-*"))
                    if p.endswith((".zip", ".tar.gz")))
-    problems = [] if len(names) == 4 else [f"{archives}: {len(names)} archives, not 4: {names}"]
+    problems = [] if len(names) == 5 else [f"{archives}: {len(names)} archives, not 5: {names}"]
     problems += [f"{name}: {p}" for name in names
                  for p in problems_of(entries(os.path.join(archives, name)), epoch, from_source)]
 

@@ -1,12 +1,12 @@
 #!/usr/bin/python3
 """Reads Windows images with pefile, whatever binutils prints.
 
-  check_pe.py dll ARCH DLL VERSION  the shipped DLL: an ARCH image (win32 or win64)
-                                    that is a DLL, exports exactly the six names,
-                                    imports system DLLs only (from KERNEL32, only
-                                    what Windows XP has), grows no bigger, and whose
-                                    version resource gives VERSION (e.g. 1.1.0) and
-                                    names the license
+  check_pe.py dll ARCH DLL VERSION  the shipped DLL: an ARCH image (win32, win64 or
+                                    arm64) that is a DLL, exports exactly the six
+                                    names, imports system DLLs only (from KERNEL32,
+                                    only what Windows XP has; on arm64 no C runtime),
+                                    grows no bigger, and whose version resource gives
+                                    VERSION (e.g. 1.1.0) and names the license
   check_pe.py width ARCH FILE...    each file is an image of ARCH's width
 """
 import os
@@ -17,9 +17,13 @@ import pefile
 WIDTHS = {
     "win32": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_I386"], pefile.OPTIONAL_HEADER_MAGIC_PE),
     "win64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_AMD64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
+    "arm64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_ARM64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
 }
 EXPORTS = ["GetDSVolume", "InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
-SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL", "MSVCRT.DLL"}
+SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL"}
+# The x86 builds' compiler runtime calls into the system's C runtime; the arm64
+# build has none.
+C_RUNTIME = {"win32": {"MSVCRT.DLL"}, "win64": {"MSVCRT.DLL"}, "arm64": set()}
 # The DLL must keep loading on Windows XP: every KERNEL32 function it imports is
 # one XP has.  A new import is added here only once XP is known to have it (an SRW
 # lock, for one, would not load there).
@@ -32,7 +36,7 @@ XP_KERNEL32 = {
 }
 # The size of each architecture's DLL when it last grew on purpose: a change that
 # makes it bigger has to say why here.
-MAX_SIZE = {"win32": 18432, "win64": 16896}
+MAX_SIZE = {"win32": 18432, "win64": 16896, "arm64": 7168}
 
 
 def open_image(path):
@@ -59,8 +63,9 @@ def dll_problems(pe, arch, path):
     if exports != EXPORTS:
         problems.append(f"exports are {exports}, expected exactly {EXPORTS}")
     imports = sorted(i.dll.decode().upper() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
-    problems += [f"imports {name}, which is not a system DLL" for name in imports
-                 if name not in SYSTEM_DLLS]
+    allowed = SYSTEM_DLLS | C_RUNTIME[arch]
+    problems += [f"imports {name}, not one of the system DLLs this build may use: {' '.join(sorted(allowed))}"
+                 for name in imports if name not in allowed]
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         if entry.dll.decode().upper() == "KERNEL32.DLL":
             problems += [f"imports KERNEL32!{i.name.decode()}, not known to be on Windows XP"

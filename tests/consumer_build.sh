@@ -1,13 +1,15 @@
 #!/bin/sh
 # Unpacks a package and builds the consumer project against it with a MinGW
 # toolchain, asking for version REQUEST; the program and the DLL copied beside
-# it must be of the toolchain's width.  Given another toolchain, a build of that
-# width must be told that the package does not suit it; given a version TOO_NEW,
-# a consumer asking for it must be told the package's version is not compatible.
+# it must be of the toolchain's architecture.  Given another toolchain, a build
+# of that architecture must be told that the package does not suit it; given a
+# version TOO_NEW, a consumer asking for it must be told the package's version is
+# not compatible.
 #   consumer_build.sh ARCHIVE ROOT TOOLCHAIN CHECK_PE ARCH CONSUMER_SOURCE WORK_DIR REQUEST
 #       [OTHER_TOOLCHAIN TOO_NEW]
 # ROOT is the folder within the archive to put in CMAKE_PREFIX_PATH; CHECK_PE
-# reads the width of what was built, which must be ARCH's (win32, win64).
+# reads the architecture of what was built, which must be ARCH's (win32, win64,
+# arm64).  CFLAGS from the environment are the consumer's (HOST_WITHOUT_CRT on arm64).
 set -u
 archive=$1 root=$2 toolchain=$3 check_pe=$4 arch=$5 source=$6 work=$7 request=$8
 other_toolchain=${9:-} too_new=${10:-}
@@ -30,15 +32,15 @@ fi
 if [ -n "$other_toolchain" ]; then
     if cmake -S "$source" -B "$work/other" -DCMAKE_TOOLCHAIN_FILE="$other_toolchain" \
             -DCMAKE_PREFIX_PATH="$work/package/$root" >"$log" 2>&1; then
-        echo "consumer: a build of the other width accepted $name"
+        echo "consumer: a build of another architecture accepted $name"
         exit 1
     fi
-    grep -q 'considered but not accepted' "$log" && grep -q 'BrenquisatConfig.cmake, version: .*bit)' "$log" || {
+    grep -q 'considered but not accepted' "$log" && grep -q 'BrenquisatConfig.cmake, version: .* only)' "$log" || {
         cat "$log"
-        echo "consumer: a build of the other width was not told why $name does not suit it"
+        echo "consumer: a build of another architecture was not told why $name does not suit it"
         exit 1
     }
-    echo "consumer: the other width was refused $name"
+    echo "consumer: another architecture was refused $name"
 fi
 
 if [ -n "$too_new" ]; then

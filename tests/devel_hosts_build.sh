@@ -8,9 +8,11 @@
 #   lld-link    the VC archive's Brenquisat.lib, the program beside the DLL
 # and reads the VC archive's CMake files as MSVC would (devel_vc_config.cmake).
 # Inputs, from the environment: ARCHIVE (the archives' path without its
-# -mingw.tar.gz or -VC.zip), TRIPLE, VC_ARCH, ARCH (win32, win64), CC, CHECK_PE
-# (which reads an image's width), MSVC_HOST_LINK (lld-link with its options and object),
-# TESTS (this folder) and WORK.
+# -mingw.tar.gz or -VC.zip), TRIPLE, VC_ARCH, ARCH (win32, win64, arm64), the
+# build's C compiler as CC with its CC_TARGET (clang's --target=, if any), CFLAGS,
+# LDFLAGS (with the system libraries) and AR,
+# CHECK_PE (which reads an image's width), MSVC_HOST_LINK (lld-link with its
+# options and object), TESTS (this folder) and WORK.
 set -u
 failures=0
 fail() { echo "devel_hosts: $*"; failures=$((failures + 1)); }
@@ -26,8 +28,8 @@ cross=$WORK/cross/$TRIPLE
 if make -C "$mingw" install-"$TRIPLE" CROSS_PATH="$WORK/cross" >"$log" 2>&1 &&
    flags=$(PKG_CONFIG_LIBDIR=$cross/lib/pkgconfig pkg-config --cflags --libs brenquisat 2>>"$log") &&
    version=$(PKG_CONFIG_LIBDIR=$cross/lib/pkgconfig pkg-config --modversion brenquisat 2>>"$log") &&
-   "$CC" -std=c99 -DBRENQUISAT_VERSION="\"$version\"" "$TESTS/package_host.c" $flags -lversion \
-       -o "$WORK/pkgconfig/pkgconfig_host.exe" >>"$log" 2>&1 &&
+   "$CC" $CC_TARGET $CFLAGS -std=c99 -DBRENQUISAT_VERSION="\"$version\"" "$TESTS/package_host.c" $flags -lversion \
+       $LDFLAGS -o "$WORK/pkgconfig/pkgconfig_host.exe" >>"$log" 2>&1 &&
    cp "$cross/bin/Brenquisat.dll" "$WORK/pkgconfig/"; then
     of_width "$WORK/pkgconfig/pkgconfig_host.exe"
     case $flags in
@@ -47,16 +49,27 @@ else
     cat "$log"; fail "pkg-config: no host built from $cross"
 fi
 
+# words FLAGS...: the flags as a Meson array.  clang takes its linker from
+# -fuse-ld=, so Meson is told which one it is.
+words() { [ $# -eq 0 ] || printf '%s\n' "$@" | sed "s/.*/'&',/" | tr -d '\n'; }
 cpu=${TRIPLE%%-*}
 cat >"$WORK/$TRIPLE.ini" <<END
 [binaries]
-c = '$TRIPLE-gcc'
-ar = '$TRIPLE-ar'
-strip = '$TRIPLE-strip'
+c = [$(words "$CC" $CC_TARGET)]
+$([ -n "$CC_TARGET" ] && echo "c_ld = 'lld'")
+ar = '$AR'
 pkgconfig = 'pkg-config'
+
+[built-in options]
+c_args = [$(words $CFLAGS)]
+c_link_args = [$(words $LDFLAGS)]
+# The system libraries are in LDFLAGS: none of Meson's own list, which names more.
+c_winlibs = []
 
 [properties]
 pkg_config_libdir = '$mingw/$TRIPLE/lib/pkgconfig'
+# Where there is no C runtime, Meson's test program (which has main) cannot link.
+skip_sanity_check = true
 
 [host_machine]
 system = 'windows'

@@ -1,6 +1,7 @@
 # Reads the VC developer archive's CMake files as MSVC would, which this machine
-# lacks: a 32-bit and a 64-bit consumer each get their own folder's DLL and
-# Brenquisat.lib, and a consumer of another width is refused.
+# lacks: 32-bit, 64-bit and ARM64 consumers each get their own folder's DLL and
+# Brenquisat.lib (an ARM64EC one, which loads x64 DLLs, the x64 folder's), and a
+# consumer of another width is refused.
 #   cmake -DCONFIG_DIR=<archive>/cmake -DVERSION=<the version built> -P devel_vc_config.cmake
 cmake_minimum_required(VERSION 3.25)
 # Script mode makes no targets: what the config would make is recorded instead.
@@ -16,18 +17,19 @@ function(set_target_properties target)
 endfunction()
 
 set(MSVC 1)
-foreach(CMAKE_SIZEOF_VOID_P 4 8 2)
-    set(folder x86)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 8)
-        set(folder x64)
-    endif()
+# Pointer size, what MSVC names the processor it builds for, and the folder expected.
+foreach(consumer "4 X86 x86" "8 x64 x64" "8 ARM64 arm64" "8 ARM64EC x64" "2 - refused")
+    separate_arguments(consumer)
+    list(GET consumer 0 CMAKE_SIZEOF_VOID_P)
+    list(GET consumer 1 CMAKE_C_COMPILER_ARCHITECTURE_ID)
+    list(GET consumer 2 folder)
     unset(PACKAGE_VERSION_UNSUITABLE)
     include(${CONFIG_DIR}/BrenquisatConfigVersion.cmake)
-    if(CMAKE_SIZEOF_VOID_P EQUAL 2)
+    if(folder STREQUAL "refused")
         if(NOT PACKAGE_VERSION_UNSUITABLE)
             message(FATAL_ERROR "devel_vc_config: a consumer of 2-byte pointers was not refused")
         endif()
-        break()
+        continue()
     endif()
     include(${CONFIG_DIR}/BrenquisatConfig.cmake)
     if(PACKAGE_VERSION_UNSUITABLE OR NOT made STREQUAL "Brenquisat::Brenquisat SHARED IMPORTED"
@@ -35,10 +37,11 @@ foreach(CMAKE_SIZEOF_VOID_P 4 8 2)
        OR NOT implib MATCHES "/lib/${folder}/Brenquisat.lib$" OR NOT EXISTS "${implib}"
        OR NOT EXISTS "${include}/brenquisat.h")
         message(FATAL_ERROR "devel_vc_config: an MSVC consumer of ${CMAKE_SIZEOF_VOID_P}-byte pointers "
-                "got '${made}' with DLL '${dll}', import library '${implib}', include '${include}' "
-                "(unsuitable: '${PACKAGE_VERSION_UNSUITABLE}')")
+                "building for ${CMAKE_C_COMPILER_ARCHITECTURE_ID} got '${made}' with DLL '${dll}', "
+                "import library '${implib}', include '${include}' (unsuitable: '${PACKAGE_VERSION_UNSUITABLE}')")
     endif()
 endforeach()
+set(CMAKE_C_COMPILER_ARCHITECTURE_ID x64)
 
 # A consumer asking for any release of this major version up to this one gets it;
 # one asking for the next major version is refused.
@@ -62,5 +65,5 @@ foreach(PACKAGE_FIND_VERSION ${requests} ${next_major}.0)
                 "compatible is '${PACKAGE_VERSION_COMPATIBLE}'")
     endif()
 endforeach()
-message("devel_vc_config: MSVC consumers get lib/x86 and lib/x64; other widths are refused; "
+message("devel_vc_config: MSVC consumers get lib/x86, lib/x64 and lib/arm64; other widths are refused; "
         "${requests} find ${PACKAGE_VERSION}, ${next_major}.0 does not")

@@ -1,7 +1,8 @@
 /* A host written in C that links against one of Brenquisat's import libraries
  * instead of binding by name, and calls every export.  Built twice: against
  * libBrenquisat.dll.a with the MinGW toolchain, and against Brenquisat.lib with
- * lld-link and no C runtime (HOST_WITHOUT_CRT). */
+ * lld-link and no C runtime (HOST_WITHOUT_CRT: it starts at mainCRTStartup, the
+ * entry linkers give a console program, and uses the system DLLs alone). */
 #include <windows.h>
 
 #include "brenquisat.h"
@@ -26,8 +27,9 @@ static void Check(int passed, const char* what)
 /* File properties and installers read the version resource. */
 static void CheckVersionResource(void)
 {
-    char path[MAX_PATH];
-    char info[4096];
+    /* Static: a frame of 4 KiB or more calls the C runtime's stack probe. */
+    static char path[MAX_PATH];
+    static char info[4096];
     char* text = NULL;
     UINT length = 0;
     HMODULE library = GetModuleHandleA("Brenquisat.dll");
@@ -63,7 +65,7 @@ static int Run(void)
 }
 
 #ifdef HOST_WITHOUT_CRT
-void HostEntry(void)
+void mainCRTStartup(void)
 {
     ExitProcess((UINT)Run());
 }
