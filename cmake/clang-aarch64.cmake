@@ -43,6 +43,8 @@ set(_imports_source "${CMAKE_CURRENT_LIST_DIR}/${MINGW_TRIPLE}")
 set(_imports "${CMAKE_BINARY_DIR}/${MINGW_TRIPLE}-lib")
 file(MAKE_DIRECTORY "${_imports}")
 file(GLOB _defs "${_imports_source}/*.def")
+# A build configures again when they change.
+set_property(DIRECTORY APPEND PROPERTY CMAKE_CONFIGURE_DEPENDS ${_defs} "${_imports_source}/uuid.c")
 foreach(_def IN LISTS _defs)
     get_filename_component(_name "${_def}" NAME_WE)
     if("${_def}" IS_NEWER_THAN "${_imports}/lib${_name}.a")

@@ -50,7 +50,7 @@ def width_problems(pe, arch):
     machine, magic = WIDTHS[arch]
     if pe.FILE_HEADER.Machine != machine or pe.OPTIONAL_HEADER.Magic != magic:
         return [f"machine {pe.FILE_HEADER.Machine:#x}, optional header magic "
-                f"{pe.OPTIONAL_HEADER.Magic:#x}: not a {arch} image"]
+                f"{pe.OPTIONAL_HEADER.Magic:#x}: not an image for {arch}"]
     return []
 
 

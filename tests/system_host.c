@@ -12,6 +12,8 @@
  *                          each call followed by what should be heard and the span
  *                          of tone after it, for heard.sh to measure (--list names
  *                          this one session, as heard.sh asks)
+ *   system_host bench      (make bench, where brq_bench cannot be built) what a
+ *                          volume call costs against the Sleep(1) it contains
  * Prints a line a check, then "N failed"; the exit code is N.  No call into a
  * system DLL takes a variable argument list: under Wine 8 for Arm64 one faulted. */
 #define COBJMACROS
@@ -437,6 +439,51 @@ static void Heard(void)
         IDirectSound8_Release(tone.device);
 }
 
+/* The median of some timings, which it sorts. */
+static LONGLONG Median(LONGLONG *samples, int count)
+{
+    int i, j;
+    for (i = 1; i < count; ++i)
+        for (j = i; j > 0 && samples[j - 1] > samples[j]; --j) {
+            LONGLONG swap = samples[j];
+            samples[j] = samples[j - 1];
+            samples[j - 1] = swap;
+        }
+    return samples[count / 2];
+}
+
+/* 200 volume calls and 200 Sleep(1) alongside, interleaved so that both see the
+ * same conditions: their medians in microseconds, and the ratio of the two. */
+static void Bench(void)
+{
+    static LONGLONG calls[200], sleeps[200];
+    LARGE_INTEGER frequency, start, end;
+    LONGLONG call, sleep;
+    int i;
+    QueryPerformanceFrequency(&frequency);
+    Check(lib.InitDS() == 1, "InitDS() == 1");
+    for (i = 0; i < 200; ++i) {
+        QueryPerformanceCounter(&start);
+        Sleep(1);
+        QueryPerformanceCounter(&end);
+        sleeps[i] = end.QuadPart - start.QuadPart;
+        QueryPerformanceCounter(&start);
+        Count(lib.SetDSVolume(-2500 - i % 2) == 1);
+        QueryPerformanceCounter(&end);
+        calls[i] = end.QuadPart - start.QuadPart;
+    }
+    Check(failedCalls == 0, "200 calls to SetDSVolume(), none failing");
+    call = Median(calls, 200) * 1000000 / frequency.QuadPart;
+    sleep = Median(sleeps, 200) * 1000000 / frequency.QuadPart;
+    Say("SetDSVolume, median: ");
+    SayNumber(call, 0);
+    Say(" us\nSleep(1) alongside, median: ");
+    SayNumber(sleep, 0);
+    Say(" us\nratio: ");
+    SayNumber(sleep ? call * 1000 / sleep : 0, 0);
+    Say(" thousandths\n");
+}
+
 /* The command line's last word. */
 static const char *Mode(void)
 {
@@ -468,8 +515,10 @@ static void Run(void)
         Threads();
     else if (!lstrcmpA(mode, "heard"))
         Heard();
+    else if (!lstrcmpA(mode, "bench"))
+        Bench();
     else {
-        Say("usage: system_host sequence|no-device|unload|threads|heard|--list\n");
+        Say("usage: system_host sequence|no-device|unload|threads|heard|bench|--list\n");
         ExitProcess(2);
     }
     /* Closed before the process ends: Wine's exit can fail with a device open. */
