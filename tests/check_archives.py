@@ -1,16 +1,19 @@
 #!/usr/bin/python3
-"""The five archives as a host developer or packager gets them.
+"""The five archives, and where the .NET SDK is the NuGet package, as a host
+developer or packager gets them.
 
   check_archives.py SOURCE_DIR ARCHIVES_DIR WORK_DIR
 
-Each holds the source tree's LICENSE.txt, CHANGELOG.md and bindings/ beside its read-me;
-every entry is dated by the sources' time (SOURCE_DATE_EPOCH, else the last
-commit's); and the same sources, copied to another path and built there, give
-the same bytes, as two clones of one commit must.
+Each holds the source tree's LICENSE.txt, CHANGELOG.md and bindings/ beside its
+read-me (the NuGet package compiles the C# one, and has no other); every entry is
+dated by the sources' time (SOURCE_DATE_EPOCH, else the last commit's); and the
+same sources, copied to another path and built there, give the same bytes, as two
+clones of one commit must.
 """
 import calendar
 import glob
 import os
+import shutil
 import subprocess
 import sys
 import tarfile
@@ -30,7 +33,7 @@ REBUILD = """git -C "$SOURCE" ls-files -z -co --exclude-standard |
 def entries(path):
     """{name: (seconds since 1970, contents or None)}; a zip's DOS time holds even
     seconds, in UTC as the archives are made."""
-    if path.endswith(".zip"):
+    if path.endswith((".zip", ".nupkg")):
         with zipfile.ZipFile(path) as archive:
             return {i.filename: (calendar.timegm(i.date_time + (0, 0, 0)), archive.read(i))
                     for i in archive.infolist()}
@@ -43,9 +46,9 @@ def utc(seconds):
     return time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(seconds))
 
 
-def problems_of(listed, epoch, from_source):
-    folder = os.path.dirname(min((n for n in listed if n.endswith("README.txt")), key=len, default="?"))
-    problems = [f"no {name} beside the read-me" for name in ["README.txt", *from_source]
+def problems_of(listed, epoch, from_source, readme):
+    folder = os.path.dirname(min((n for n in listed if n.endswith(readme)), key=len, default="?"))
+    problems = [f"no {name} beside the read-me" for name in [readme, *from_source]
                 if os.path.join(folder, name) not in listed]
     problems += [f"{name} is not the source tree's" for name, text in from_source.items()
                  if listed.get(os.path.join(folder, name), (0, text))[1] != text]
@@ -71,7 +74,14 @@ def main(argv):
                    if p.endswith((".zip", ".tar.gz")))
     problems = [] if len(names) == 5 else [f"{archives}: {len(names)} archives, not 5: {names}"]
     problems += [f"{name}: {p}" for name in names
-                 for p in problems_of(entries(os.path.join(archives, name)), epoch, from_source)]
+                 for p in problems_of(entries(os.path.join(archives, name)), epoch, from_source, "README.txt")]
+    packages = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, "Brenquisat.*.nupkg")))
+    if shutil.which("dotnet") and len(packages) != 1:
+        problems.append(f"{archives}: {len(packages)} NuGet packages, not 1, where dotnet is: {packages}")
+    beside_nuget_readme = {name: text for name, text in from_source.items() if not name.startswith("bindings/")}
+    problems += [f"{name}: {p}" for name in packages
+                 for p in problems_of(entries(os.path.join(archives, name)), epoch, beside_nuget_readme, "README.md")]
+    names += packages
 
     subprocess.run(["rm", "-rf", work], check=True)
     os.makedirs(os.path.join(work, "elsewhere"))

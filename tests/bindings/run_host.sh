@@ -2,8 +2,9 @@
 # A host in another language, built on its file in bindings/ with the toolchain a
 # host developer would use, run under Wine twice: beside the shipped DLL on Wine's
 # DirectSound, and beside refusing_dll, whose one-byte results carry set upper
-# bytes.  Toolchains are made once in TOOLS, in the build tree.
-#   run_host.sh pascal|node ARCH WINE_RUN DLL REFUSING_DLL SOURCE_DIR TOOLS WORK
+# bytes.  Toolchains are made once in TOOLS, in the build tree.  C# takes the
+# declarations and the DLL from the NuGet package in ARCHIVES (the environment's).
+#   run_host.sh pascal|node|csharp ARCH WINE_RUN DLL REFUSING_DLL SOURCE_DIR TOOLS WORK
 set -u
 language=$1 arch=$2 wine_run=$3 dll=$4 refusing_dll=$5 source=$6 tools=$7 work=$8
 say() { echo "$language host ($arch): $*"; }
@@ -78,8 +79,34 @@ build_node() {
     host="node.exe node_host.js"
 }
 
+# C#: the NuGet package that scripts/archives made, in a project of its own,
+# restored into a packages folder of this test's (so that no other copy of the
+# package of this version is taken) and published self-contained for the
+# architecture: a folder, not a single file, whose core library Wine before 9.2
+# cannot map.  Wine hands an image of .NET code to its mscoree, which wine-run
+# turns off: on again here.
+build_csharp() {
+    command -v dotnet >/dev/null || { say "skipped: the .NET SDK (dotnet) is not installed"; exit 77; }
+    package=$(ls "$ARCHIVES"/Brenquisat.*.nupkg 2>/dev/null | head -n 1)
+    [ -n "$package" ] || { say "no NuGet package in $ARCHIVES: scripts/archives makes it"; return 1; }
+    version=${package##*/Brenquisat.} version=${version%.nupkg}
+    case $arch in
+        win32) rid=win-x86 ;;
+        win64) rid=win-x64 ;;
+    esac
+    export NUGET_PACKAGES="$tools/nuget-packages"
+    rm -rf "$NUGET_PACKAGES/brenquisat" "$work/project" && mkdir -p "$work/project" &&
+    cp "$source/tests/bindings/csharp_package_host/"* "$work/project/" &&
+    dotnet publish "$work/project" -c Release -f net8.0 -r "$rid" --self-contained --nologo \
+        -p:BrenquisatVersion="$version" -p:RestoreAdditionalProjectSources="$ARCHIVES" -o "$work/host" \
+        >"$work/build.log" 2>&1 || { cat "$work/build.log"; say "the host does not build"; return 1; }
+    export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree=b"
+    host=CSharpPackageHost.exe package_dll=yes
+}
+
 case $language in
     pascal) build_pascal || exit 1 ;;
+    csharp) "$wine_run" --check || exit $?; build_csharp || exit 1 ;;
     # Fetched only where it can run: node.exe is 30 MB.
     node) "$wine_run" --check || exit $?; build_node || exit 1 ;;
     *) say "unknown language"; exit 1 ;;
@@ -89,7 +116,12 @@ esac
 failed=0
 for against in wine refusing; do
     rm -rf "$work/$against" && cp -R "$work/host" "$work/$against" || exit 1
-    if [ "$against" = wine ]; then cp "$dll" "$work/$against/"; else cp "$refusing_dll" "$work/$against/"; fi
+    # C#'s shipped DLL is the one its package put there.
+    if [ "$against" = refusing ]; then
+        cp "$refusing_dll" "$work/$against/"
+    elif [ -z "${package_dll:-}" ]; then
+        cp "$dll" "$work/$against/"
+    fi
     (cd "$work/$against" && "$wine_run" $host "$against" >out 2>err)
     status=$?
     tr -d '\r' <"$work/$against/out"
@@ -101,4 +133,11 @@ for against in wine refusing; do
     fi
 done
 [ "$failed" -eq 0 ] && say "passed beside the shipped and the refusing DLL"
+
+# What a C# declaration without CallingConvention.Cdecl does on x86, where
+# DllImport calls with stdcall: shown, not checked.
+if [ "$language" = csharp ] && [ "$arch" = win32 ]; then
+    (cd "$work/wine" && "$wine_run" $host stdcall >out 2>err)
+    say "SetDSVolume without Cdecl: status $?; $(tr -d '\r' <"$work/wine/out" | tail -n 1)$(head -c 300 "$work/wine/err")"
+fi
 exit "$failed"
