@@ -40,10 +40,10 @@ test: build
 dist: build
 	@rm -rf $(DIST) && mkdir -p $(DIST)
 	@for arch in $(ALL_ARCHS); do cp -a $(BUILD)/archives/Brenquisat-*-$$arch $(DIST)/$$arch || exit 1; done
-	@cp -a $(BUILD)/archives/Brenquisat-*.zip $(BUILD)/archives/Brenquisat-*.tar.gz $(DIST)/
+	@cp -a $(BUILD)/archives/Brenquisat-*.zip $(BUILD)/archives/Brenquisat-*.tar.gz $(BUILD)/archives/brenquisat-*.tgz $(DIST)/
 	@cp -a $(BUILD)/archives/Brenquisat.*.nupkg $(DIST)/ 2>/dev/null || \
 	    echo "dist: no NuGet package (Brenquisat.<version>.nupkg): the .NET SDK (dotnet) is not installed here"
-	@cd $(DIST) && sha256sum $$(ls Brenquisat-*.zip Brenquisat-*.tar.gz Brenquisat.*.nupkg 2>/dev/null) >SHA256SUMS
+	@cd $(DIST) && sha256sum $$(ls Brenquisat-*.zip Brenquisat-*.tar.gz brenquisat-*.tgz Brenquisat.*.nupkg 2>/dev/null) >SHA256SUMS
 	@echo "dist: $$(ls $(DIST) | tr '\n' ' ')"
 
 # A session on Wine's DirectSound: brq plays a test tone through its own device
