@@ -1,14 +1,15 @@
 #!/usr/bin/python3
-"""The five archives, and where the .NET SDK is the NuGet package, as a host
-developer or packager gets them.
+"""The five archives, the npm package and, where the .NET SDK is, the NuGet
+package, as a host developer or packager gets them.
 
   check_archives.py SOURCE_DIR ARCHIVES_DIR WORK_DIR
 
 Each holds the source tree's LICENSE.txt, CHANGELOG.md and bindings/ beside its
-read-me (the NuGet package compiles the C# one, and has no other); every entry is
-dated by the sources' time (SOURCE_DATE_EPOCH, else the last commit's); and the
-same sources, copied to another path and built there, give the same bytes, as two
-clones of one commit must.
+read-me (the NuGet package compiles the C# one, the npm package holds the Node.js
+one, and neither has another); every entry is dated by the sources' time
+(SOURCE_DATE_EPOCH, else the last commit's), but in the npm package, which npm
+pack dates 1985-10-26 08:15 UTC; and the same sources, copied to another path
+and built there, give the same bytes, as two clones of one commit must.
 """
 import calendar
 import glob
@@ -30,6 +31,10 @@ REBUILD = """git -C "$SOURCE" ls-files -z -co --exclude-standard |
     done && sh scripts/archives build"""
 
 
+# What npm pack dates every entry of its tarball.
+NPM_PACK_DATE = calendar.timegm((1985, 10, 26, 8, 15, 0))
+
+
 def entries(path):
     """{name: (seconds since 1970, contents or None)}; a zip's DOS time holds even
     seconds, in UTC as the archives are made."""
@@ -46,16 +51,16 @@ def utc(seconds):
     return time.strftime("%Y-%m-%d %H:%M:%S UTC", time.gmtime(seconds))
 
 
-def problems_of(listed, epoch, from_source, readme):
+def problems_of(listed, date, from_source, readme):
     folder = os.path.dirname(min((n for n in listed if n.endswith(readme)), key=len, default="?"))
     problems = [f"no {name} beside the read-me" for name in [readme, *from_source]
                 if os.path.join(folder, name) not in listed]
     problems += [f"{name} is not the source tree's" for name, text in from_source.items()
                  if listed.get(os.path.join(folder, name), (0, text))[1] != text]
-    misdated = [(name, when) for name, (when, _) in listed.items() if not epoch <= when <= epoch + 1]
+    misdated = [(name, when) for name, (when, _) in listed.items() if not date <= when <= date + 1]
     if misdated:
-        problems.append(f"{len(misdated)} of {len(listed)} entries not dated {utc(epoch)} (the sources' "
-                        f"time), {misdated[0][0]} for one: {utc(misdated[0][1])}")
+        problems.append(f"{len(misdated)} of {len(listed)} entries not dated {utc(date)}, "
+                        f"{misdated[0][0]} for one: {utc(misdated[0][1])}")
     return problems
 
 
@@ -75,13 +80,18 @@ def main(argv):
     problems = [] if len(names) == 5 else [f"{archives}: {len(names)} archives, not 5: {names}"]
     problems += [f"{name}: {p}" for name in names
                  for p in problems_of(entries(os.path.join(archives, name)), epoch, from_source, "README.txt")]
-    packages = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, "Brenquisat.*.nupkg")))
-    if shutil.which("dotnet") and len(packages) != 1:
-        problems.append(f"{archives}: {len(packages)} NuGet packages, not 1, where dotnet is: {packages}")
-    beside_nuget_readme = {name: text for name, text in from_source.items() if not name.startswith("bindings/")}
-    problems += [f"{name}: {p}" for name in packages
-                 for p in problems_of(entries(os.path.join(archives, name)), epoch, beside_nuget_readme, "README.md")]
-    names += packages
+    # The packages of other languages' package managers, each with its one binding.
+    for pattern, present, binding, date in [("Brenquisat.*.nupkg", shutil.which("dotnet"), None, epoch),
+                                            ("brenquisat-*.tgz", True, "brenquisat.js", NPM_PACK_DATE)]:
+        packages = sorted(os.path.basename(p) for p in glob.glob(os.path.join(archives, pattern)))
+        if present and len(packages) != 1:
+            problems.append(f"{archives}: {len(packages)} packages {pattern}, not 1: {packages}")
+        beside = {name: text for name, text in from_source.items() if not name.startswith("bindings/")}
+        if binding:
+            beside[binding] = from_source[f"bindings/{binding}"]
+        problems += [f"{name}: {p}" for name in packages
+                     for p in problems_of(entries(os.path.join(archives, name)), date, beside, "README.md")]
+        names += packages
 
     subprocess.run(["rm", "-rf", work], check=True)
     os.makedirs(os.path.join(work, "elsewhere"))

