@@ -13,14 +13,18 @@ version=${package##*/Brenquisat.} version=${version%.nupkg}
 export NUGET_PACKAGES="$work/packages"
 rm -rf "$work" && mkdir -p "$work/project" && cp "$source/tests/bindings/csharp_package_host/"* "$work/project/" || exit 1
 
+# Restored once: without a runtime identifier, what .NET Framework restores is
+# the same for every platform target.
+dotnet restore "$work/project" -p:BrenquisatVersion="$version" -p:RestoreAdditionalProjectSources="$archives" \
+    >"$work/restore.log" 2>&1 || { cat "$work/restore.log"; echo "csharp_netfx_layout: the restore failed"; exit 1; }
 failures=0
 # The project's properties, and the architecture whose DLL the program must find.
 for build in "PlatformTarget=x86 win32" "PlatformTarget=x64 win64" "Prefer32Bit=true win32" \
              "PlatformTarget=AnyCPU win64" "PlatformTarget=ARM64 arm64"; do
     properties=${build% *} arch=${build#* }
     out=$work/$(echo "$properties" | tr = -)
-    if ! dotnet build "$work/project" -c Release -f net48 --nologo -p:"$properties" -p:BrenquisatVersion="$version" \
-            -p:RestoreAdditionalProjectSources="$archives" -o "$out" >"$out.log" 2>&1; then
+    if ! dotnet build "$work/project" -c Release -f net48 --no-restore --nologo -p:"$properties" \
+            -p:BrenquisatVersion="$version" -o "$out" >"$out.log" 2>&1; then
         cat "$out.log"
         echo "csharp_netfx_layout: $properties does not build"
         failures=$((failures + 1))
