@@ -73,29 +73,27 @@ static int Check(int passed, const char *what)
     return passed;
 }
 
-/* A check of a call's result and the code it left in GetLastError(), printed
- * with what was got. */
-static void CheckCode(int passed, const char *what, int result, DWORD code)
+/* A check printed, when it fails, with the result got and a second value (the
+ * code left in GetLastError(), or the level read). */
+static void CheckGot(int passed, const char *what, int result, const char *label, long long value, int hex)
 {
     if (!Check(passed, what)) {
         Say("      got ");
         SayNumber(result, 0);
-        Say(", GetLastError() ");
-        SayNumber(code, 1);
+        Say(label);
+        SayNumber(value, hex);
         Say("\n");
     }
 }
 
-/* A check of a level, printed with the level got. */
+static void CheckCode(int passed, const char *what, int result, DWORD code)
+{
+    CheckGot(passed, what, result, ", GetLastError() ", code, 1);
+}
+
 static void CheckLevel(int result, int level, int expected, const char *what)
 {
-    if (!Check(result == 1 && level == expected, what)) {
-        Say("      got ");
-        SayNumber(result, 0);
-        Say(", level ");
-        SayNumber(level, 0);
-        Say("\n");
-    }
+    CheckGot(result == 1 && level == expected, what, result, ", level ", level, 0);
 }
 
 static FARPROC Export(const char *name)
@@ -131,10 +129,10 @@ static void ReadLevel(int expected, const char *what)
 /* SetDSVolume(volume), then the level read back. */
 static void SetAndRead(int volume, const char *what)
 {
-    int level = 1;
-    int set = lib.SetDSVolume(volume);
-    int read = lib.GetDSVolume(&level);
-    CheckLevel(set == 1 ? read : 0, level, volume, what);
+    if (lib.SetDSVolume(volume) == 1)
+        ReadLevel(volume, what);
+    else
+        Check(0, what);
 }
 
 static void Sequence(void)
@@ -189,16 +187,11 @@ static void NoDevice(void)
 }
 
 /* The level of the host's own primary buffer, as the platform reports it. */
-static LONG HostLevel(IDirectSoundBuffer *primary)
-{
-    LONG level = 1;
-    return SUCCEEDED(IDirectSoundBuffer_GetVolume(primary, &level)) ? level : 1;
-}
-
 static void CheckHostLevel(IDirectSoundBuffer *primary, LONG expected, const char *what)
 {
-    LONG level = HostLevel(primary);
-    CheckLevel(1, level, expected, what);
+    LONG level = 1;
+    HRESULT hr = IDirectSoundBuffer_GetVolume(primary, &level);
+    CheckLevel(SUCCEEDED(hr), level, expected, what);
 }
 
 static void Unload(void)
