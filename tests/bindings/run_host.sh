@@ -176,6 +176,7 @@ for against in wine refusing; do
         failed=1
     fi
 done
+
 # A process whose platform or architecture the npm package lacks gets an error that
 # names them, never a DLL: a Windows process told it is a mips one, and this
 # machine's own Node.js, where there is one.
