@@ -9,7 +9,9 @@
 # binfmt-support and mmdebstrap with arch-test (scripts/wine-arm64-root).  Only
 # names both releases have: clang, llvm and lld bring each release's own LLVM
 # with its unversioned commands.  Then registers qemu-user for arm64 programs
-# with the kernel, and says which architectures this machine can test.
+# with the kernel, and where the kernel cannot execute 32-bit programs, a
+# qemu-user 10 for them (scripts/qemu-i386); and says which architectures this
+# machine can test.
 set -eu
 cd "$(dirname "$0")"
 
@@ -115,14 +117,24 @@ register_arm64() {
 }
 register_arm64
 
-tested="" left_out=""
+# Where this machine's kernel cannot execute 32-bit programs, Wine's 32-bit loader
+# and the win32 programs run through qemu-user 10, registered for i386 programs.
+route_win32() {
+    why=$(./wine-loader win32) && return
+    case $why in *"Exec format error"*) ;; *) return ;; esac
+    ./qemu-i386 make && ./qemu-i386 register || true
+}
+route_win32
+
+tested="" left_out="" routed=""
 for arch in win32 win64 arm64; do
     if why=$(./wine-loader $arch); then
         tested="$tested $arch"
+        [ $arch = win32 ] && ./qemu-i386 routed && routed=" (win32 through qemu-user)"
     else
         left_out="$left_out; not $arch: $why"
     fi
 done
 tested=$(echo $tested | sed 's/ /, /g; s/, \([^,]*\)$/ and \1/')
 [ -n "$left_out" ] && tested="${tested:-no architecture} only"
-echo "setup: this machine tests $tested$left_out"
+echo "setup: this machine tests $tested$routed$left_out"
