@@ -85,8 +85,10 @@ readme-picture: demo
 # runtime for it, the cost of a volume call against Sleep(1) (system_host bench).
 bench: build
 	@[ -n "$(RUNNABLE)" ] || { $(BUILD)/win64/wine-run --check; exit 1; }
+	@[ -z "$(WIN32_QEMU)" ] || scripts/qemu-i386 make
 	@for arch in $(RUNNABLE); do \
-	    echo "$$arch:"; $(NULL_DEVICE) $(BUILD)/$$arch/wine-run $(BUILD)/$$arch/bin/brq_bench.exe || exit 1; \
+	    how=""; [ $$arch = win32 ] && { [ -n "$(WIN32_QEMU)" ] || scripts/qemu-i386 routed; } && how=", under qemu-user"; \
+	    echo "$$arch$$how:"; $(NULL_DEVICE) $(THROUGH_QEMU) $(BUILD)/$$arch/wine-run $(BUILD)/$$arch/bin/brq_bench.exe || exit 1; \
 	done
 	@scripts/wine-arm64-root make || true
 	@if $(BUILD)/arm64/wine-run --check; then \

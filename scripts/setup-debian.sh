@@ -121,7 +121,7 @@ register_arm64
 # and the win32 programs run through qemu-user 10, registered for i386 programs.
 route_win32() {
     why=$(./wine-loader win32) && return
-    case $why in *"Exec format error"*) ;; *) return ;; esac
+    case $why in *"Exec format error"*) ;; *) return 0 ;; esac
     ./qemu-i386 make && ./qemu-i386 register || true
 }
 route_win32

@@ -65,3 +65,29 @@ inline long long PrivateBytes()
         return -1;
     return static_cast<long long>(counters.PagefileUsage);
 }
+
+// Bytes of private memory committed in the process's own address space, as
+// VirtualQuery sees it.  Under an emulator this is what stands for the program:
+// PrivateBytes then counts the emulator's own memory too, which grows with the
+// translations of code mapped anew (57 KB for each load and unload of a DLL
+// under qemu-user 10, where 0.1 KB natively).
+inline long long CommittedPrivateBytes()
+{
+    long long total = 0;
+    MEMORY_BASIC_INFORMATION region;
+    for (char* at = nullptr; VirtualQuery(at, &region, sizeof(region)) == sizeof(region);) {
+        if (region.State == MEM_COMMIT && region.Type == MEM_PRIVATE)
+            total += static_cast<long long>(region.RegionSize);
+        char* next = static_cast<char*>(region.BaseAddress) + region.RegionSize;
+        if (next <= at)
+            break;
+        at = next;
+    }
+    return total;
+}
+
+// True where wine-run said the program runs through an emulator (qemu-user).
+inline bool Emulated()
+{
+    return GetEnvironmentVariableA("BRENQUISAT_EMULATOR", nullptr, 0) > 0;
+}

@@ -145,6 +145,14 @@ build_csharp() {
         >"$work/build.log" 2>&1 || { cat "$work/build.log"; say "the host does not build"; return 1; }
     export WINEDLLOVERRIDES="${WINEDLLOVERRIDES:+$WINEDLLOVERRIDES;}mscoree=b"
     host=CSharpPackageHost.exe package_dll=yes
+    # qemu-user 10 gives a 32-bit program's faults no trap number (-1), which
+    # Wine reports as illegal instructions; .NET's runtime takes faults of its own
+    # at start-up as access violations, and ends there whatever its settings.
+    if [ "$arch" = win32 ] && "$source/scripts/qemu-i386" routed; then
+        "$CHECK_PE" width win32 "$work/host/Brenquisat.dll" || return 1
+        say "published for $rid with the package's DLL; not run: .NET for x86 does not start through qemu-user (docs/platforms.md)"
+        exit 77
+    fi
 }
 
 case $language in
