@@ -7,8 +7,9 @@
 #     .def files in aarch64-w64-mingw32/ beside this file, with GUID_NULL (which
 #     MinGW-w64's libuuid holds for the x86 targets) from its uuid.c;
 #   - kernel32 and user32 are linked by default; dsound, version and uuid on request;
-#   - a DLL's entry is its DllMain; a program's is mainCRTStartup, which it
-#     defines itself, ending with ExitProcess.
+#   - the library enters at its DllMain, as on every architecture (CMakeLists.txt);
+#     a program's entry is mainCRTStartup, which it defines itself, ending with
+#     ExitProcess.
 set(CMAKE_SYSTEM_NAME Windows)
 set(CMAKE_SYSTEM_PROCESSOR aarch64)
 set(MINGW_TRIPLE aarch64-w64-mingw32)
@@ -67,8 +68,8 @@ endif()
 set(MINGW_IMPORT_LIBRARIES "${_imports}")
 set(_link "-fuse-ld=lld -nostdlib -L${_imports}")
 set(CMAKE_EXE_LINKER_FLAGS_INIT "${_link}")
-set(CMAKE_MODULE_LINKER_FLAGS_INIT "${_link} -Wl,--entry=DllMain")
-set(CMAKE_SHARED_LINKER_FLAGS_INIT "${_link} -Wl,--entry=DllMain")
+set(CMAKE_MODULE_LINKER_FLAGS_INIT "${_link}")
+set(CMAKE_SHARED_LINKER_FLAGS_INIT "${_link}")
 set(CMAKE_C_STANDARD_LIBRARIES "-lkernel32 -luser32")
 set(CMAKE_CXX_STANDARD_LIBRARIES "-lkernel32 -luser32")
 # CMake's checks link no program: there is no C runtime to start one.

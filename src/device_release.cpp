@@ -30,7 +30,12 @@ bool IsWineBuiltin(HMODULE module)
     if (dos->e_magic != IMAGE_DOS_SIGNATURE ||
         dos->e_lfanew < static_cast<LONG>(sizeof(*dos) + sizeof(kWineBuiltinSignature)))
         return false;
-    return memcmp(dos + 1, kWineBuiltinSignature, sizeof(kWineBuiltinSignature)) == 0;
+    // Compared here, not with memcmp: the library has no C runtime.
+    auto* text = reinterpret_cast<const char*>(dos + 1);
+    for (size_t i = 0; i < sizeof(kWineBuiltinSignature); ++i)
+        if (text[i] != kWineBuiltinSignature[i])
+            return false;
+    return true;
 }
 
 // Starts a thread whose start routine is the device's Release method itself: a

@@ -3,9 +3,10 @@
 
   check_pe.py dll ARCH DLL VERSION  the shipped DLL: an ARCH image (win32, win64 or
                                     arm64) that is a DLL, exports exactly the six
-                                    names, imports system DLLs only (from KERNEL32,
-                                    only what Windows XP has; on arm64 no C runtime),
-                                    grows no bigger, and whose version resource gives
+                                    names, imports system DLLs only (no C runtime;
+                                    from KERNEL32, only what Windows XP has), is at
+                                    most 8 KiB and grows no bigger, and whose version
+                                    resource gives
                                     VERSION (e.g. 1.1.0) and names the license
   check_pe.py width ARCH FILE...    each file is an image of ARCH's width
 """
@@ -20,10 +21,8 @@ WIDTHS = {
     "arm64": (pefile.MACHINE_TYPE["IMAGE_FILE_MACHINE_ARM64"], pefile.OPTIONAL_HEADER_MAGIC_PE_PLUS),
 }
 EXPORTS = ["GetDSVolume", "InitDS", "MuteDS", "ReleaseDS", "SetDSVolume", "UnmuteDS"]
+# The DLLs the library calls, and nothing else: no C runtime on any architecture.
 SYSTEM_DLLS = {"KERNEL32.DLL", "USER32.DLL", "DSOUND.DLL"}
-# The x86 builds' compiler runtime calls into the system's C runtime; the arm64
-# build has none.
-C_RUNTIME = {"win32": {"MSVCRT.DLL"}, "win64": {"MSVCRT.DLL"}, "arm64": set()}
 # The DLL must keep loading on Windows XP: every KERNEL32 function it imports is
 # one XP has.  A new import is added here only once XP is known to have it (an SRW
 # lock, for one, would not load there).
@@ -35,8 +34,10 @@ XP_KERNEL32 = {
     "SwitchToThread", "TlsGetValue", "VirtualProtect", "VirtualQuery", "WaitForSingleObject",
 }
 # The size of each architecture's DLL when it last grew on purpose: a change that
-# makes it bigger has to say why here.
-MAX_SIZE = {"win32": 18432, "win64": 16896, "arm64": 7168}
+# makes it bigger has to say why here.  None may pass SIZE_LIMIT, the project's aim
+# for a DLL as small as its job.
+MAX_SIZE = {"win32": 7680, "win64": 7680, "arm64": 7168}
+SIZE_LIMIT = 8192
 
 
 def open_image(path):
@@ -63,14 +64,15 @@ def dll_problems(pe, arch, path):
     if exports != EXPORTS:
         problems.append(f"exports are {exports}, expected exactly {EXPORTS}")
     imports = sorted(i.dll.decode().upper() for i in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []))
-    allowed = SYSTEM_DLLS | C_RUNTIME[arch]
-    problems += [f"imports {name}, not one of the system DLLs this build may use: {' '.join(sorted(allowed))}"
-                 for name in imports if name not in allowed]
+    problems += [f"imports {name}, not one of the system DLLs the library may use: {' '.join(sorted(SYSTEM_DLLS))}"
+                 for name in imports if name not in SYSTEM_DLLS]
     for entry in getattr(pe, "DIRECTORY_ENTRY_IMPORT", []):
         if entry.dll.decode().upper() == "KERNEL32.DLL":
             problems += [f"imports KERNEL32!{i.name.decode()}, not known to be on Windows XP"
                          for i in entry.imports if i.name and i.name.decode() not in XP_KERNEL32]
     size = os.path.getsize(path)
+    if size > SIZE_LIMIT:
+        problems.append(f"{size} bytes, more than {SIZE_LIMIT // 1024} KiB")
     if size > MAX_SIZE[arch]:
         problems.append(f"{size} bytes, more than the {MAX_SIZE[arch]} of the last build that grew on purpose")
     print(f"check_pe: {os.path.basename(path)}: {size} bytes; exports: {' '.join(exports)}; "
