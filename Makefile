@@ -38,7 +38,8 @@ build: setup
 # One CTest run over all build trees; each test is labelled with its architecture.
 # Most tests wait on Wine more than they compute: two at a time per processor.
 # Each prefix keeps one Wine session from the first test to the last (wine-run
-# --session), which says here why an architecture's tests are skipped, if they are.
+# --session), which says here why an architecture's tests are skipped, if they
+# are; the three begin at once, as a new build tree's prefixes boot then.
 TEST_JOBS := $(shell echo $$(($$(nproc) * 2)))
 test: build
 	@printf 'subdirs($(ALL_ARCHS))\n' >$(BUILD)/CTestTestfile.cmake
@@ -46,7 +47,7 @@ test: build
 	@[ -z "$(WIN32_QEMU)" ] || scripts/qemu-i386 make
 	@command -v dotnet >/dev/null || echo "test: the C# hosts are skipped: the .NET SDK (dotnet) is not installed here"
 	@trap 'for arch in $(ALL_ARCHS); do $(BUILD)/$$arch/wine-run --session end >/dev/null 2>&1; done' EXIT; \
-	for arch in $(ALL_ARCHS); do $(THROUGH_QEMU) $(BUILD)/$$arch/wine-run --session begin || true; done; \
+	for arch in $(ALL_ARCHS); do $(THROUGH_QEMU) $(BUILD)/$$arch/wine-run --session begin & done; wait; \
 	$(THROUGH_QEMU) ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
 
 dist: build
