@@ -35,20 +35,16 @@ build: setup
 	done
 	@scripts/archives $(BUILD)
 
-# One CTest run over all build trees; each test is labelled with its architecture.
-# Most tests wait on Wine more than they compute: two at a time per processor.
-# Each prefix keeps one Wine session from the first test to the last (wine-run
-# --session), which says here why an architecture's tests are skipped, if they
-# are; the three begin at once, as a new build tree's prefixes boot then.
+# One CTest run over all build trees, with one Wine session a prefix
+# (scripts/run-tests); each test is labelled with its architecture.  Most tests
+# wait on Wine more than they compute: two at a time per processor.
 TEST_JOBS := $(shell echo $$(($$(nproc) * 2)))
 test: build
 	@printf 'subdirs($(ALL_ARCHS))\n' >$(BUILD)/CTestTestfile.cmake
 	@scripts/wine-arm64-root make || true
 	@[ -z "$(WIN32_QEMU)" ] || scripts/qemu-i386 make
 	@command -v dotnet >/dev/null || echo "test: the C# hosts are skipped: the .NET SDK (dotnet) is not installed here"
-	@trap 'for arch in $(ALL_ARCHS); do $(BUILD)/$$arch/wine-run --session end >/dev/null 2>&1; done' EXIT; \
-	for arch in $(ALL_ARCHS); do $(THROUGH_QEMU) $(BUILD)/$$arch/wine-run --session begin & done; wait; \
-	$(THROUGH_QEMU) ctest --test-dir $(BUILD) --output-on-failure -j$(TEST_JOBS)
+	@$(THROUGH_QEMU) scripts/run-tests $(BUILD) $(TEST_JOBS)
 
 dist: build
 	@rm -rf $(DIST) && mkdir -p $(DIST)
