@@ -38,7 +38,7 @@ build: setup
 # One CTest run over all build trees, with one Wine session a prefix
 # (scripts/run-tests); each test is labelled with its architecture.  Most tests
 # wait on Wine more than they compute: two at a time per processor.  Where win32
-# programs run through qemu-user they compute, and one a processor: with two,
+# programs run through qemu-user they compute, and one a processor: with two a processor,
 # Wine's output dropped audio under the load and the heard levels came late.
 TEST_JOBS ?= $(shell n=$$(nproc); if [ -n "$(WIN32_QEMU)" ] || scripts/qemu-i386 routed; then echo $$n; else echo $$((n * 2)); fi)
 test: build
